@@ -1,0 +1,72 @@
+# Halcyon: the two commands are `make demo` and `make test`; the rest are for developers.
+BUILD    ?= build
+ASAN     ?= build/asan
+FUZZDIR  ?= build/fuzz
+JOBS     ?= 2
+DEMO     ?= data/tundra.wrl
+FUZZ_SECONDS ?= 60
+WERROR   ?= ON
+
+.PHONY: all demo test build build-test unit asan format format-check fuzz bench deps clean
+
+all: build
+
+deps:
+	@scripts/install-deps.sh build
+
+# Plays the default demo (Release build).
+demo: deps
+	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release > /dev/null
+	cmake --build $(BUILD) -j $(JOBS)
+	@if [ -x $(BUILD)/bin/halcyon ]; then $(BUILD)/bin/halcyon $(DEMO); \
+	 else $(BUILD)/bin/halcyon-check $(DEMO) > /dev/null && echo "$(DEMO): description parses"; fi
+
+build: deps
+	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release
+	cmake --build $(BUILD) -j $(JOBS)
+
+# Installs what is missing, checks formatting, builds with warnings as errors and runs
+# every test, then the whole suite again under address and undefined-behaviour sanitizers.
+test:
+	@scripts/install-deps.sh build test
+	$(MAKE) --no-print-directory format-check unit asan
+
+unit:
+	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release -DHALCYON_WERROR=$(WERROR)
+	cmake --build $(BUILD) -j $(JOBS)
+	ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS)
+
+asan:
+	cmake -S . -B $(ASAN) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DHALCYON_SANITIZE=ON \
+	  -DHALCYON_BENCH=OFF -DHALCYON_WERROR=$(WERROR)
+	cmake --build $(ASAN) -j $(JOBS)
+	ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
+	  ctest --test-dir $(ASAN) --output-on-failure -j $(JOBS)
+
+SOURCES = $(shell git ls-files '*.cpp' '*.h')
+format:
+	clang-format -i $(SOURCES)
+format-check:
+	clang-format --dry-run --Werror $(SOURCES)
+
+# Runs every libFuzzer target for FUZZ_SECONDS each (clang build in $(FUZZDIR)).
+fuzz:
+	@scripts/install-deps.sh build fuzz
+	CC=clang CXX=clang++ cmake -S . -B $(FUZZDIR) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DHALCYON_FUZZ=ON
+	cmake --build $(FUZZDIR) -j $(JOBS)
+	@for t in $$(cat $(FUZZDIR)/fuzz-targets.txt); do \
+	  mkdir -p fuzz/corpus-$$t; \
+	  seeds=""; [ -d fuzz/seeds/$$t ] && seeds=fuzz/seeds/$$t; \
+	  echo "== $$t ($(FUZZ_SECONDS) s)"; \
+	  $(FUZZDIR)/bin/$$t -max_total_time=$(FUZZ_SECONDS) -print_final_stats=1 \
+	    fuzz/corpus-$$t $$seeds || exit 1; \
+	done
+
+bench:
+	@scripts/install-deps.sh build bench
+	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release
+	cmake --build $(BUILD) -j $(JOBS)
+	@for b in $(BUILD)/bin/bench-*; do echo "== $$b"; $$b; done
+
+clean:
+	rm -rf $(BUILD)
