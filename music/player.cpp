@@ -1,0 +1,40 @@
+// The music player: first header, wave output, frame after frame, drain.
+#include "music/player.h"
+
+#include "app/console.h"
+#include "music/decoder.h"
+#include "music/wave_output.h"
+
+int playMusic(int argc, char** argv, const MusicDevices& devices) {
+    if (argc < 2 || argv[1] == nullptr) return 0;
+    MpegDecoder decoder;
+    decoder.open(argv[1]);
+    StreamInfo info;
+    if (!decoder.readFirstHeader(info)) {
+        consoleWrite("\nError : no header found!");
+        return 0;
+    }
+
+    WaveFormat format;
+    format.channels = info.channels;
+    format.sampleRate = info.sampleRate;
+    WaveOutput output;
+    std::unique_ptr<WaveOutDevice> device = devices.primary();
+    if (!output.open(*device, format, outputBufferBytes(info))) {
+        consoleWrite("\nCould not open wave device.\n");
+        // Decoding goes on at the music's pace without sound, so the demo keeps its length.
+        device = devices.fallback();
+        if (device == nullptr || !output.open(*device, format, outputBufferBytes(info))) {
+            return 0;
+        }
+    }
+
+    const int16_t* samples = nullptr;
+    size_t bytes = 0;
+    while (decoder.nextFrame(&samples, &bytes)) {
+        output.writeFrame(samples, bytes);
+        output.completeFrame();
+    }
+    output.close();
+    return 0;
+}
