@@ -1,0 +1,7 @@
+# Geometry tools: the LightWave object writer library and the object inspector.
+add_library(lwo_writer STATIC ${CMAKE_CURRENT_LIST_DIR}/lwo_writer.cpp)
+target_include_directories(lwo_writer PUBLIC ${PROJECT_SOURCE_DIR})
+target_link_libraries(lwo_writer PUBLIC app math)
+
+halcyon_tool(halcyon-inspect SOURCES ${CMAKE_CURRENT_LIST_DIR}/halcyon_inspect.cpp
+             DEPS geometry lwo_writer)
