@@ -12,8 +12,8 @@
 #include <cstdint>
 
 // `pixels` is RGB565, `width` x `height`, rows `strideBytes` apart, top row first.
-using GlidePresentFunction = void (*)(void* context, const uint16_t* pixels, int width,
-                                      int height, int strideBytes);
+using GlidePresentFunction = void (*)(void* context, const uint16_t* pixels, int width, int height,
+                                      int strideBytes);
 
 // Installs (or, with a null function, removes) the presenter. Not thread-safe with
 // respect to grBufferSwap: install before the demo thread draws.

@@ -1,0 +1,137 @@
+// The software board's internals: the render-state record, the frame buffer record, the
+// texture memory, and the rasteriser's entry points. Private to glide/.
+//
+// Every operation of glide.h reads or writes the one Board below. Drawing reads the state
+// record as it stands at the call, so recording state changes and draws in order is enough
+// to move drawing onto a board thread later; texture downloads copy their data at call time.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <vector>
+
+#include "glide/board_stats.h"
+#include "glide/glide.h"
+#include "glide/present.h"
+
+namespace glide {
+
+constexpr int kScreenWidth = 640;
+constexpr int kScreenHeight = 480;
+constexpr uint32_t kTextureMemoryBytes = 2u * 1024u * 1024u;
+constexpr uint32_t kTexturePageBytes = 256;  // granularity of the expanded-texel cache tags
+
+// The state the pixel pipeline reads; a plain record, changed only by the gr* setters.
+struct BoardState {
+    GrCombineFunction_t colorFunction;
+    GrCombineFactor_t colorFactor;
+    GrCombineLocal_t colorLocal;
+    GrCombineOther_t colorOther;
+    bool colorInvert;
+    GrCombineFunction_t alphaFunction;
+    GrCombineFactor_t alphaFactor;
+    GrCombineLocal_t alphaLocal;
+    GrCombineOther_t alphaOther;
+    bool alphaInvert;
+
+    GrCombineFunction_t texRgbFunction;
+    GrCombineFactor_t texRgbFactor;
+    GrCombineFunction_t texAlphaFunction;
+    GrCombineFactor_t texAlphaFactor;
+    bool texRgbInvert;
+    bool texAlphaInvert;
+
+    GrAlphaBlendFnc_t blendRgbSrc;
+    GrAlphaBlendFnc_t blendRgbDst;
+    GrAlphaBlendFnc_t blendAlphaSrc;
+    GrAlphaBlendFnc_t blendAlphaDst;
+    GrCmpFnc_t alphaTestFunction;
+    uint8_t alphaReference;
+    GrColor_t constantColor;  // 0xAARRGGBB
+
+    GrDitherMode_t ditherMode;
+    GrCullMode_t cullMode;
+    GrDepthBufferMode_t depthMode;
+    GrCmpFnc_t depthFunction;
+    bool depthMask;
+
+    GrFogMode_t fogMode;
+    GrColor_t fogColor;  // 0x00RRGGBB
+    uint8_t fogTable[GR_FOG_TABLE_SIZE];
+
+    int clipMinX, clipMinY, clipMaxX, clipMaxY;  // min inclusive, max exclusive
+
+    GrMipMapMode_t mipMapMode;
+    GrTextureFilterMode_t minFilter;
+    GrTextureFilterMode_t magFilter;
+    GrTextureClampMode_t clampS;
+    GrTextureClampMode_t clampT;
+
+    // The texture selected by grTexSource.
+    bool textureValid;
+    uint32_t textureStart;  // byte address in texture memory
+    GrLOD_t textureSmallLod;
+    GrLOD_t textureLargeLod;
+    GrAspectRatio_t textureAspect;
+    GrTextureFormat_t textureFormat;
+};
+
+// The colour and depth buffers. The rasteriser takes its size from here.
+struct FrameBuffer {
+    int width = 0;
+    int height = 0;
+    int stride = 0;  // pixels between rows
+    uint16_t* color[2] = {nullptr, nullptr};
+    uint16_t* depth = nullptr;
+    int front = 0;  // index of the front colour buffer; the other is drawn into
+    std::vector<uint16_t> storage;
+
+    uint16_t* back() const { return color[front ^ 1]; }
+};
+
+// TMU0's memory. `raw` holds the bytes as downloaded; `expanded` holds every 16-bit texel
+// widened to four 16-bit lanes (a:48 r:32 g:16 b:0, each 0..255) in the format of
+// `pageFormat`, so the sampler needs no per-texel decoding.
+struct TextureMemory {
+    std::vector<uint8_t> raw;
+    std::vector<uint64_t> expanded;  // one per 16-bit texel address
+    std::vector<int8_t> pageFormat;  // format each page is expanded in; -1 none
+};
+
+struct Board {
+    BoardState state{};
+    FrameBuffer frame;
+    TextureMemory texture;
+    uint8_t fogLookup[65536];  // fog value per 16-bit W value, from the fog table
+
+    uint32_t trianglesProcessed = 0;  // since grResetTriStats
+    uint32_t trianglesDrawn = 0;
+    BoardStats stats{};
+
+    bool genericOnly = false;  // debug: always run the generic pixel path
+
+    GlidePresentFunction presenter = nullptr;
+    void* presenterContext = nullptr;
+    std::atomic<int> pending{0};
+};
+
+Board& board();
+
+// Allocates the frame buffer and texture memory (once).
+void ensureAllocated();
+void resetState(BoardState& s);
+void rebuildFogLookup();
+
+// Expands one 16-bit texel of the given format into lanes.
+uint64_t expandTexel16(GrTextureFormat_t format, uint16_t texel);
+// Expands one 8-bit texel of the given format into lanes.
+uint64_t expandTexel8(GrTextureFormat_t format, uint8_t texel);
+bool isSixteenBit(GrTextureFormat_t format);
+// Makes the expanded cache of [start, start + bytes) match `format`.
+void refreshExpanded(uint32_t start, uint32_t bytes, GrTextureFormat_t format);
+// Texel dimensions of one level (absolute LOD) for an aspect ratio.
+void levelSize(GrLOD_t lod, GrAspectRatio_t aspect, int& width, int& height);
+
+void drawTriangle(const GrVertex& a, const GrVertex& b, const GrVertex& c);
+
+}  // namespace glide

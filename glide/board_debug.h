@@ -1,0 +1,22 @@
+// Test and tool access to the software board's insides: its buffers and the choice of
+// pixel path. Not for the engine.
+#pragma once
+
+#include <cstdint>
+
+#include "glide/glide.h"
+
+// With `on`, every draw runs the generic pixel loop instead of the loop specialised for
+// the current state (both must give identical pixels).
+void boardUseGenericPath(bool on);
+
+// True when the current render state has a specialised pixel loop.
+bool boardStateIsSpecialised();
+
+// The frame buffer: size, row stride in pixels, and the buffers themselves
+// (GR_BUFFER_FRONTBUFFER, GR_BUFFER_BACKBUFFER, or GR_BUFFER_AUXBUFFER for depth).
+// Null before grSstWinOpen.
+int boardWidth();
+int boardHeight();
+int boardStride();
+const uint16_t* boardBuffer(GrBuffer_t buffer);

@@ -1,0 +1,902 @@
+// The rasteriser: polygon fans, triangle set-up and the pixel pipeline.
+//
+// The pixel loop is one template over a normalised state key. Each key field is either a
+// fixed choice (the loop is compiled for it) or kRuntime (the loop reads the state record).
+// The key with every field kRuntime is the generic loop and serves any state; the keys the
+// engine draws with get their own instantiation from the same source, listed in
+// kSpecialisedKeys. Both must produce identical pixels (tested on the test card).
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <cstring>
+#include <utility>
+
+#include "glide/board.h"
+#include "glide/board_debug.h"
+
+namespace glide {
+namespace {
+
+// ---- Normalised state key ---------------------------------------------------------------
+
+constexpr uint8_t kRuntime = 15;
+
+enum TexturePath : uint8_t { kTexNone = 0, kTex16 = 1 };
+enum Filter : uint8_t { kPoint = 0, kBilinear = 1 };
+enum ColourOp : uint8_t {
+    kColourIter = 0,     // LOCAL, local ITERATED
+    kColourLit = 1,      // SCALE_OTHER_ADD_LOCAL_ALPHA, LOCAL, ITERATED, ITERATED
+    kColourDecal = 2,    // SCALE_OTHER, ONE, *, TEXTURE
+    kColourLitTex = 3,   // SCALE_OTHER_ADD_LOCAL_ALPHA, LOCAL, ITERATED, TEXTURE
+    kColourModulate = 4  // SCALE_OTHER, LOCAL, ITERATED, TEXTURE
+};
+enum AlphaOp : uint8_t {
+    kAlphaUnused = 0,    // nothing reads the combined alpha
+    kAlphaTexture = 1,   // SCALE_OTHER, ONE, *, TEXTURE
+    kAlphaModulate = 2,  // SCALE_OTHER, LOCAL, ITERATED, TEXTURE
+    kAlphaIter = 3       // LOCAL with local ITERATED
+};
+enum AlphaTest : uint8_t { kTestNone = 0, kTestGreater = 1 };
+enum Blend : uint8_t { kBlendNone = 0, kBlendSrcAlpha = 1 };
+enum Depth : uint8_t { kDepthNone = 0, kDepthLessWrite = 1, kDepthLessNoWrite = 2 };
+
+struct Key {
+    uint8_t texture, filter, colour, alpha, test, fog, blend, depth;
+};
+
+constexpr uint32_t pack(Key k) {
+    return uint32_t(k.texture) | uint32_t(k.filter) << 4 | uint32_t(k.colour) << 8 |
+           uint32_t(k.alpha) << 12 | uint32_t(k.test) << 16 | uint32_t(k.fog) << 20 |
+           uint32_t(k.blend) << 24 | uint32_t(k.depth) << 28;
+}
+
+constexpr Key unpack(uint32_t p) {
+    return Key{uint8_t(p & 15),         uint8_t((p >> 4) & 15),  uint8_t((p >> 8) & 15),
+               uint8_t((p >> 12) & 15), uint8_t((p >> 16) & 15), uint8_t((p >> 20) & 15),
+               uint8_t((p >> 24) & 15), uint8_t((p >> 28) & 15)};
+}
+
+constexpr uint32_t kGenericKey =
+    pack(Key{kRuntime, kRuntime, kRuntime, kRuntime, kRuntime, kRuntime, kRuntime, kRuntime});
+
+// The states the engine draws with (see README.md).
+constexpr auto makeSpecialisedKeys() {
+    std::array<uint32_t, 96> keys{};
+    size_t n = 0;
+    for (uint8_t filter : {kPoint, kBilinear}) {
+        for (uint8_t fog : {0, 1}) {
+            // Opaque textured: decal, lit textured, modulated; plain or alpha-tested; with
+            // W-buffer writes or with depth off (sky box).
+            for (uint8_t colour : {kColourDecal, kColourLitTex, kColourModulate}) {
+                for (uint8_t depth : {kDepthLessWrite, kDepthNone}) {
+                    keys[n++] = pack(Key{kTex16, filter, colour, kAlphaUnused, kTestNone, fog,
+                                         kBlendNone, depth});
+                    keys[n++] = pack(Key{kTex16, filter, colour, kAlphaTexture, kTestGreater, fog,
+                                         kBlendNone, depth});
+                }
+            }
+            // Translucent textured and sprites; translucent untextured (its alpha still
+            // comes from the texture unit).
+            for (uint8_t colour : {kColourModulate, kColourIter}) {
+                for (uint8_t test : {kTestNone, kTestGreater}) {
+                    keys[n++] = pack(Key{kTex16, filter, colour, kAlphaModulate, test, fog,
+                                         kBlendSrcAlpha, kDepthLessNoWrite});
+                }
+            }
+        }
+    }
+    for (uint8_t fog : {0, 1}) {
+        for (uint8_t depth : {kDepthLessWrite, kDepthNone}) {
+            keys[n++] = pack(
+                Key{kTexNone, kPoint, kColourLit, kAlphaUnused, kTestNone, fog, kBlendNone, depth});
+            keys[n++] = pack(Key{kTexNone, kPoint, kColourIter, kAlphaUnused, kTestNone, fog,
+                                 kBlendNone, depth});
+        }
+    }
+    return std::pair{keys, n};
+}
+
+constexpr auto kSpecialised = makeSpecialisedKeys();
+constexpr size_t kSpecialisedCount = kSpecialised.second;
+
+// ---- Per-draw context -------------------------------------------------------------------
+
+struct DitherTables {
+    uint16_t red[2][16][256];  // [dither on][matrix entry][channel] -> bits in place
+    uint16_t green[2][16][256];
+    uint16_t blue[2][16][256];
+    DitherTables() {
+        static const int kMatrix[16] = {0, 8, 2, 10, 12, 4, 14, 6, 3, 11, 1, 9, 15, 7, 13, 5};
+        for (int i = 0; i < 16; ++i) {
+            const int d = kMatrix[i];
+            for (int c = 0; c < 256; ++c) {
+                const int rb = (2 * c - (c >> 4) + (c >> 7) + d) >> 4;
+                const int g = (4 * c - (c >> 4) + (c >> 6) + d) >> 4;
+                red[1][i][c] = uint16_t(rb << 11);
+                green[1][i][c] = uint16_t(g << 5);
+                blue[1][i][c] = uint16_t(rb);
+                red[0][i][c] = uint16_t((c >> 3) << 11);
+                green[0][i][c] = uint16_t((c >> 2) << 5);
+                blue[0][i][c] = uint16_t(c >> 3);
+            }
+        }
+    }
+};
+
+const DitherTables& ditherTables() {
+    static const DitherTables tables;
+    return tables;
+}
+
+struct Context;
+struct Setup;
+using RasterFunction = void (*)(const Context&, const Setup&);
+
+struct Context {
+    const BoardState* s;
+    uint16_t* color;
+    uint16_t* depth;
+    int stride;
+    int clipMinX, clipMinY, clipMaxX, clipMaxY;
+
+    // Texture.
+    bool needTexture;
+    bool textureValid;
+    bool texture16;
+    GrTextureFormat_t format;
+    const uint64_t* texels16;  // expanded texels at the source address
+    const uint8_t* texels8;    // raw bytes at the source address
+    int levels;                // levels in the chain
+    int largeLod;
+    uint32_t levelOffset[9];  // texels from the chain start
+    int levelWidth[9];
+    int widthMask[9];  // width - 1
+    int heightMask[9];
+    float levelScale[9];  // 2^-lod
+    bool wrapS, wrapT;
+    bool bilinearMin, bilinearMag;
+    bool needLod;  // more than one level, or different filters for min and mag
+    bool tmuPass;  // texture combine passes the texel through
+
+    // Runtime pieces of the generic path.
+    bool depthTest, depthWrite;
+    bool fogTable;
+    bool blendOff;
+    int constR, constG, constB, constA;
+    int fogR, fogG, fogB;
+    int alphaRef;
+    const uint8_t* fogLookup;
+    const uint16_t (*ditherRed)[256];
+    const uint16_t (*ditherGreen)[256];
+    const uint16_t (*ditherBlue)[256];
+
+    RasterFunction raster;
+    bool specialised;
+};
+
+// ---- Triangle set-up --------------------------------------------------------------------
+
+struct Plane {
+    float at0, dx, dy;  // value at the first vertex and its gradients
+};
+
+struct Edge {
+    float x0, y0, slope;  // x = x0 + (y - y0) * slope
+    float at(float y) const { return x0 + (y - y0) * slope; }
+};
+
+struct Setup {
+    int yStart, yEnd;  // rows [yStart, yEnd)
+    float yMid;
+    Edge longEdge, upper, lower;
+    bool longOnLeft;
+    float x0, y0;  // the plane origin
+    Plane r, g, b, a, oow, sow, tow;
+    float lodThreshold[9];  // w at or above threshold[k] selects level k; w <= [0] magnifies
+};
+
+struct Vertex {
+    float x, y, r, g, b, a, oow, sow, tow;
+};
+
+inline int ceilToInt(float v) {
+    int i = int(v);
+    return i + (v > float(i) ? 1 : 0);
+}
+
+inline int floorToInt(float v) {
+    // Out-of-range and NaN values land on the limits; wrap/clamp then keep them inside.
+    constexpr float kLimit = 1073741824.0f;
+    v = v < kLimit ? v : kLimit;
+    v = v > -kLimit ? v : -kLimit;
+    int i = int(v);
+    return i - (v < float(i) ? 1 : 0);
+}
+
+inline Plane makePlane(float q0, float q1, float q2, float dx1, float dy1, float dx2, float dy2,
+                       float inverseArea) {
+    const float d1 = q1 - q0, d2 = q2 - q0;
+    return Plane{q0, (d1 * dy2 - d2 * dy1) * inverseArea, (d2 * dx1 - d1 * dx2) * inverseArea};
+}
+
+inline Edge makeEdge(const Vertex& top, const Vertex& bottom) {
+    const float dy = bottom.y - top.y;
+    return Edge{top.x, top.y, dy > 0.0f ? (bottom.x - top.x) / dy : 0.0f};
+}
+
+// ---- Pixel helpers ----------------------------------------------------------------------
+
+// The 16-bit floating W value of board.md: 4-bit exponent (leading zeros of 1/w's binary
+// fraction) over the inverted 12-bit mantissa, plus one. Read straight from the float's
+// bits: value = 520192 - (bits >> 11), limited to 0..0xFFFF, gives the same numbers.
+inline uint32_t encodeW(float oow) {
+    int32_t bits;
+    std::memcpy(&bits, &oow, sizeof bits);
+    const int32_t v = 520192 - (bits >> 11);
+    return uint32_t(std::clamp(v, 0, 0xFFFF));
+}
+
+inline int channel(float v) {
+    v = v < 255.0f ? v : 255.0f;
+    v = v > 0.0f ? v : 0.0f;
+    return int(v);
+}
+
+inline int clampByte(int v) {
+    return v < 0 ? 0 : (v > 255 ? 255 : v);
+}
+
+inline bool compare(GrCmpFnc_t function, int value, int reference) {
+    switch (function) {
+        case GR_CMP_NEVER:
+            return false;
+        case GR_CMP_LESS:
+            return value < reference;
+        case GR_CMP_EQUAL:
+            return value == reference;
+        case GR_CMP_LEQUAL:
+            return value <= reference;
+        case GR_CMP_GREATER:
+            return value > reference;
+        case GR_CMP_NOTEQUAL:
+            return value != reference;
+        case GR_CMP_GEQUAL:
+            return value >= reference;
+        default:
+            return true;
+    }
+}
+
+// The combine unit for one channel: clamp(((A - S) * (f + 1)) >> 8 + D), then invert.
+inline int combine(GrCombineFunction_t function, int other, int local, int localAlpha, int f,
+                   bool invert) {
+    int a = 0, s = 0, d = 0;
+    switch (function) {
+        case GR_COMBINE_FUNCTION_ZERO:
+            break;
+        case GR_COMBINE_FUNCTION_LOCAL:
+            d = local;
+            break;
+        case GR_COMBINE_FUNCTION_LOCAL_ALPHA:
+            d = localAlpha;
+            break;
+        case GR_COMBINE_FUNCTION_SCALE_OTHER:
+            a = other;
+            break;
+        case GR_COMBINE_FUNCTION_SCALE_OTHER_ADD_LOCAL:
+            a = other;
+            d = local;
+            break;
+        case GR_COMBINE_FUNCTION_SCALE_OTHER_ADD_LOCAL_ALPHA:
+            a = other;
+            d = localAlpha;
+            break;
+        case GR_COMBINE_FUNCTION_SCALE_OTHER_MINUS_LOCAL:
+            a = other;
+            s = local;
+            break;
+        case GR_COMBINE_FUNCTION_SCALE_OTHER_MINUS_LOCAL_ADD_LOCAL:
+            a = other;
+            s = local;
+            d = local;
+            break;
+        case GR_COMBINE_FUNCTION_SCALE_OTHER_MINUS_LOCAL_ADD_LOCAL_ALPHA:
+            a = other;
+            s = local;
+            d = localAlpha;
+            break;
+        case GR_COMBINE_FUNCTION_SCALE_MINUS_LOCAL_ADD_LOCAL:
+            s = local;
+            d = local;
+            break;
+        case GR_COMBINE_FUNCTION_SCALE_MINUS_LOCAL_ADD_LOCAL_ALPHA:
+            s = local;
+            d = localAlpha;
+            break;
+        default:
+            break;
+    }
+    const int out = clampByte((((a - s) * (f + 1)) >> 8) + d);
+    return invert ? 255 - out : out;
+}
+
+// Combine factor: low 3 bits pick the source, bit 0x8 takes 255 minus it.
+inline int factor(GrCombineFactor_t f, int local, int otherAlpha, int localAlpha,
+                  int textureAlpha) {
+    int v = 0;
+    switch (f & 7) {
+        case GR_COMBINE_FACTOR_LOCAL:
+            v = local;
+            break;
+        case GR_COMBINE_FACTOR_OTHER_ALPHA:
+            v = otherAlpha;
+            break;
+        case GR_COMBINE_FACTOR_LOCAL_ALPHA:
+            v = localAlpha;
+            break;
+        case GR_COMBINE_FACTOR_TEXTURE_ALPHA:
+            v = textureAlpha;
+            break;
+        default:
+            v = 0;
+            break;
+    }
+    return (f & 8) ? 255 - v : v;
+}
+
+// Blend multiplier (0..256) for a colour channel.
+inline int blendFactor(GrAlphaBlendFnc_t f, int srcAlpha, int colour) {
+    switch (f) {
+        case GR_BLEND_ZERO:
+            return 0;
+        case GR_BLEND_SRC_ALPHA:
+            return srcAlpha + 1;
+        case GR_BLEND_SRC_COLOR:
+            return colour + 1;  // DST_COLOR as a source factor
+        case GR_BLEND_DST_ALPHA:
+            return 256;  // no destination alpha: taken as 255
+        case GR_BLEND_ONE:
+            return 256;
+        case GR_BLEND_ONE_MINUS_SRC_ALPHA:
+            return 256 - srcAlpha;
+        case GR_BLEND_ONE_MINUS_SRC_COLOR:
+            return 256 - colour;
+        case GR_BLEND_ONE_MINUS_DST_ALPHA:
+            return 0;
+        default:
+            return 0;
+    }
+}
+
+inline void expand565(uint16_t p, int& r, int& g, int& b) {
+    const int r5 = (p >> 11) & 31, g6 = (p >> 5) & 63, b5 = p & 31;
+    r = (r5 << 3) | (r5 >> 2);
+    g = (g6 << 2) | (g6 >> 4);
+    b = (b5 << 3) | (b5 >> 2);
+}
+
+inline int wrapOrClamp(int i, int mask, bool wrap) {
+    return wrap ? (i & mask) : std::clamp(i, 0, mask);
+}
+
+template <bool kIs16>
+inline uint64_t fetch(const Context& c, int level, int x, int y) {
+    const uint32_t index =
+        c.levelOffset[level] + uint32_t(y) * uint32_t(c.levelWidth[level]) + uint32_t(x);
+    if constexpr (kIs16) {
+        return c.texels16[index];
+    } else {
+        return c.texture16 ? c.texels16[index] : expandTexel8(c.format, c.texels8[index]);
+    }
+}
+
+// One texture sample at a level: lanes a:48 r:32 g:16 b:0.
+template <bool kIs16>
+inline uint64_t sample(const Context& c, int level, bool bilinear, float s, float t) {
+    const float scale = c.levelScale[level];
+    const int wm = c.widthMask[level], hm = c.heightMask[level];
+    if (!bilinear) {
+        const int i = wrapOrClamp(floorToInt(s * scale), wm, c.wrapS);
+        const int j = wrapOrClamp(floorToInt(t * scale), hm, c.wrapT);
+        return fetch<kIs16>(c, level, i, j);
+    }
+    // Bilinear with 4 fraction bits, as the board kept.
+    const int si = floorToInt((s * scale - 0.5f) * 16.0f);
+    const int ti = floorToInt((t * scale - 0.5f) * 16.0f);
+    const int fs = si & 15, ft = ti & 15;
+    const int i0 = wrapOrClamp(si >> 4, wm, c.wrapS), i1 = wrapOrClamp((si >> 4) + 1, wm, c.wrapS);
+    const int j0 = wrapOrClamp(ti >> 4, hm, c.wrapT), j1 = wrapOrClamp((ti >> 4) + 1, hm, c.wrapT);
+    const uint64_t w00 = uint64_t((16 - fs) * (16 - ft)), w10 = uint64_t(fs * (16 - ft));
+    const uint64_t w01 = uint64_t((16 - fs) * ft), w11 = uint64_t(fs * ft);
+    // Each lane holds at most 255 * 256, so the four products never carry between lanes.
+    const uint64_t sum =
+        fetch<kIs16>(c, level, i0, j0) * w00 + fetch<kIs16>(c, level, i1, j0) * w10 +
+        fetch<kIs16>(c, level, i0, j1) * w01 + fetch<kIs16>(c, level, i1, j1) * w11;
+    return (sum >> 8) & 0x00FF00FF00FF00FFull;
+}
+
+// ---- The pixel loop ---------------------------------------------------------------------
+
+template <uint32_t kPacked>
+void rasterise(const Context& c, const Setup& t) {
+    constexpr Key k = unpack(kPacked);
+    constexpr bool kGeneric = kPacked == kGenericKey;
+    const BoardState& st = *c.s;
+
+    const bool useTexture =
+        k.texture == kRuntime ? (c.needTexture && c.textureValid) : k.texture == kTex16;
+    const bool depthTest = k.depth == kRuntime ? c.depthTest : k.depth != kDepthNone;
+    const bool depthWrite = k.depth == kRuntime ? c.depthWrite : k.depth == kDepthLessWrite;
+    const bool fogOn = k.fog == kRuntime ? c.fogTable : k.fog == 1;
+    const bool needW = kGeneric || depthTest || fogOn;
+    const bool bilinearMag = k.filter == kRuntime ? c.bilinearMag : k.filter == kBilinear;
+    const bool bilinearMin = k.filter == kRuntime ? c.bilinearMin : k.filter == kBilinear;
+    const bool needLod = c.needLod;
+    const int alphaRef = c.alphaRef;
+    uint64_t written = 0;
+
+    for (int y = t.yStart; y < t.yEnd; ++y) {
+        const float yc = float(y) + 0.5f;
+        const Edge& shortEdge = yc < t.yMid ? t.upper : t.lower;
+        const float xa = t.longEdge.at(yc), xb = shortEdge.at(yc);
+        const float xl = t.longOnLeft ? xa : xb, xr = t.longOnLeft ? xb : xa;
+        const int xs = std::max(ceilToInt(xl - 0.5f), c.clipMinX);
+        const int xe = std::min(ceilToInt(xr - 0.5f), c.clipMaxX);
+        if (xs >= xe) continue;
+
+        const float px = float(xs) + 0.5f - t.x0, py = yc - t.y0;
+        float r = t.r.at0 + px * t.r.dx + py * t.r.dy;
+        float g = t.g.at0 + px * t.g.dx + py * t.g.dy;
+        float b = t.b.at0 + px * t.b.dx + py * t.b.dy;
+        float a = t.a.at0 + px * t.a.dx + py * t.a.dy;
+        float oow = t.oow.at0 + px * t.oow.dx + py * t.oow.dy;
+        float sow = t.sow.at0 + px * t.sow.dx + py * t.sow.dy;
+        float tow = t.tow.at0 + px * t.tow.dx + py * t.tow.dy;
+
+        uint16_t* colourRow = c.color + size_t(y) * size_t(c.stride);
+        uint16_t* depthRow = c.depth + size_t(y) * size_t(c.stride);
+        const int ditherRow = (y & 3) * 4;
+
+        for (int x = xs; x < xe; ++x, r += t.r.dx, g += t.g.dx, b += t.b.dx, a += t.a.dx,
+                 oow += t.oow.dx, sow += t.sow.dx, tow += t.tow.dx) {
+            // Depth.
+            const uint32_t wf = needW ? encodeW(oow) : 0;
+            if (depthTest) {
+                const int stored = depthRow[x];
+                const bool pass = k.depth == kRuntime ? compare(st.depthFunction, int(wf), stored)
+                                                      : int(wf) < stored;
+                if (!pass) continue;
+            }
+
+            // Texture.
+            int texR = 0, texG = 0, texB = 0, texA = 0;
+            if (useTexture) {
+                float sc = 0.0f, tc = 0.0f, w = 0.0f;
+                if (oow > 0.0f) {
+                    w = 1.0f / oow;
+                    sc = sow * w;
+                    tc = tow * w;
+                }
+                int level = 0;
+                bool magnified = true;
+                if (needLod) {
+                    magnified = w <= t.lodThreshold[0];
+                    while (level + 1 < c.levels && w >= t.lodThreshold[level + 1]) ++level;
+                }
+                const bool bilinear = magnified ? bilinearMag : bilinearMin;
+                const uint64_t texel = k.texture == kTex16
+                                           ? sample<true>(c, level, bilinear, sc, tc)
+                                           : sample<false>(c, level, bilinear, sc, tc);
+                texR = int(texel >> 32) & 0xFF;
+                texG = int(texel >> 16) & 0xFF;
+                texB = int(texel) & 0xFF;
+                texA = int(texel >> 48) & 0xFF;
+                if (kGeneric && !c.tmuPass) {
+                    // The texture unit's own combine, with no upstream unit (other = 0).
+                    const int fr = factor(st.texRgbFactor, texR, 0, texA, texA);
+                    const int fg = factor(st.texRgbFactor, texG, 0, texA, texA);
+                    const int fb = factor(st.texRgbFactor, texB, 0, texA, texA);
+                    const int fa = factor(st.texAlphaFactor, texA, 0, texA, texA);
+                    const int outR = combine(st.texRgbFunction, 0, texR, texA, fr, st.texRgbInvert);
+                    const int outG = combine(st.texRgbFunction, 0, texG, texA, fg, st.texRgbInvert);
+                    const int outB = combine(st.texRgbFunction, 0, texB, texA, fb, st.texRgbInvert);
+                    texA = combine(st.texAlphaFunction, 0, texA, texA, fa, st.texAlphaInvert);
+                    texR = outR;
+                    texG = outG;
+                    texB = outB;
+                }
+            }
+
+            // Colour and alpha combine.
+            const int iterR = channel(r), iterG = channel(g), iterB = channel(b),
+                      iterA = channel(a);
+            int outR = 0, outG = 0, outB = 0, outA = 0;
+            if constexpr (k.colour == kColourIter) {
+                outR = iterR, outG = iterG, outB = iterB;
+            } else if constexpr (k.colour == kColourLit) {
+                outR = clampByte(((iterR * (iterR + 1)) >> 8) + iterA);
+                outG = clampByte(((iterG * (iterG + 1)) >> 8) + iterA);
+                outB = clampByte(((iterB * (iterB + 1)) >> 8) + iterA);
+            } else if constexpr (k.colour == kColourDecal) {
+                outR = texR, outG = texG, outB = texB;
+            } else if constexpr (k.colour == kColourLitTex) {
+                outR = clampByte(((texR * (iterR + 1)) >> 8) + iterA);
+                outG = clampByte(((texG * (iterG + 1)) >> 8) + iterA);
+                outB = clampByte(((texB * (iterB + 1)) >> 8) + iterA);
+            } else if constexpr (k.colour == kColourModulate) {
+                outR = (texR * (iterR + 1)) >> 8;
+                outG = (texG * (iterG + 1)) >> 8;
+                outB = (texB * (iterB + 1)) >> 8;
+            }
+            if constexpr (k.alpha == kAlphaTexture) {
+                outA = texA;
+            } else if constexpr (k.alpha == kAlphaModulate) {
+                outA = (texA * (iterA + 1)) >> 8;
+            } else if constexpr (k.alpha == kAlphaIter) {
+                outA = iterA;
+            }
+            if constexpr (k.colour == kRuntime || k.alpha == kRuntime) {
+                const int localAlpha = st.alphaLocal == GR_COMBINE_LOCAL_ITERATED   ? iterA
+                                       : st.alphaLocal == GR_COMBINE_LOCAL_CONSTANT ? c.constA
+                                                                                    : int(wf >> 8);
+                const int otherAlpha = st.alphaOther == GR_COMBINE_OTHER_ITERATED  ? iterA
+                                       : st.alphaOther == GR_COMBINE_OTHER_TEXTURE ? texA
+                                                                                   : c.constA;
+                if constexpr (k.colour == kRuntime) {
+                    const bool localIter = st.colorLocal != GR_COMBINE_LOCAL_CONSTANT;
+                    const int lr = localIter ? iterR : c.constR;
+                    const int lg = localIter ? iterG : c.constG;
+                    const int lb = localIter ? iterB : c.constB;
+                    int orr = iterR, og = iterG, ob = iterB;
+                    if (st.colorOther == GR_COMBINE_OTHER_TEXTURE) {
+                        orr = texR, og = texG, ob = texB;
+                    } else if (st.colorOther == GR_COMBINE_OTHER_CONSTANT) {
+                        orr = c.constR, og = c.constG, ob = c.constB;
+                    }
+                    const GrCombineFactor_t f = st.colorFactor;
+                    outR = combine(st.colorFunction, orr, lr, localAlpha,
+                                   factor(f, lr, otherAlpha, localAlpha, texA), st.colorInvert);
+                    outG = combine(st.colorFunction, og, lg, localAlpha,
+                                   factor(f, lg, otherAlpha, localAlpha, texA), st.colorInvert);
+                    outB = combine(st.colorFunction, ob, lb, localAlpha,
+                                   factor(f, lb, otherAlpha, localAlpha, texA), st.colorInvert);
+                }
+                if constexpr (k.alpha == kRuntime) {
+                    outA = combine(st.alphaFunction, otherAlpha, localAlpha, localAlpha,
+                                   factor(st.alphaFactor, localAlpha, otherAlpha, localAlpha, texA),
+                                   st.alphaInvert);
+                }
+            }
+
+            // Alpha test.
+            if constexpr (k.test == kTestGreater) {
+                if (!(outA > alphaRef)) continue;
+            } else if constexpr (k.test == kRuntime) {
+                if (!compare(st.alphaTestFunction, outA, alphaRef)) continue;
+            }
+
+            // Fog, towards the fog colour, RGB only.
+            if (fogOn) {
+                const int f = c.fogLookup[wf] + 1;
+                outR = clampByte(outR + (((c.fogR - outR) * f) >> 8));
+                outG = clampByte(outG + (((c.fogG - outG) * f) >> 8));
+                outB = clampByte(outB + (((c.fogB - outB) * f) >> 8));
+            }
+
+            // Blend with the frame buffer.
+            if constexpr (k.blend == kBlendSrcAlpha) {
+                int dr, dg, db;
+                expand565(colourRow[x], dr, dg, db);
+                const int fs = outA + 1, fd = 256 - outA;
+                outR = clampByte(((outR * fs) >> 8) + ((dr * fd) >> 8));
+                outG = clampByte(((outG * fs) >> 8) + ((dg * fd) >> 8));
+                outB = clampByte(((outB * fs) >> 8) + ((db * fd) >> 8));
+            } else if constexpr (k.blend == kRuntime) {
+                if (!c.blendOff) {
+                    int dr, dg, db;
+                    expand565(colourRow[x], dr, dg, db);
+                    const GrAlphaBlendFnc_t sf = st.blendRgbSrc, df = st.blendRgbDst;
+                    const int nr = clampByte(((outR * blendFactor(sf, outA, dr)) >> 8) +
+                                             ((dr * blendFactor(df, outA, outR)) >> 8));
+                    const int ng = clampByte(((outG * blendFactor(sf, outA, dg)) >> 8) +
+                                             ((dg * blendFactor(df, outA, outG)) >> 8));
+                    const int nb = clampByte(((outB * blendFactor(sf, outA, db)) >> 8) +
+                                             ((db * blendFactor(df, outA, outB)) >> 8));
+                    outR = nr, outG = ng, outB = nb;
+                }
+            }
+
+            // Dither to 5-6-5 and write.
+            const int d = ditherRow + (x & 3);
+            colourRow[x] =
+                uint16_t(c.ditherRed[d][outR] | c.ditherGreen[d][outG] | c.ditherBlue[d][outB]);
+            if (depthWrite) depthRow[x] = uint16_t(wf);
+            ++written;
+        }
+    }
+    board().stats.pixels += written;
+}
+
+// ---- Key selection ----------------------------------------------------------------------
+
+template <size_t... I>
+constexpr auto makeTable(std::index_sequence<I...>) {
+    return std::array<std::pair<uint32_t, RasterFunction>, sizeof...(I)>{
+        std::pair<uint32_t, RasterFunction>{kSpecialised.first[I],
+                                            &rasterise<kSpecialised.first[I]>}...};
+}
+
+const auto kTable = makeTable(std::make_index_sequence<kSpecialisedCount>{});
+
+bool usesTexture(GrCombineOther_t other, GrCombineFactor_t f) {
+    return other == GR_COMBINE_OTHER_TEXTURE || (f & 7) == GR_COMBINE_FACTOR_TEXTURE_ALPHA;
+}
+
+// The normalised key of a state; fields the specialised loops do not cover are kRuntime.
+uint32_t normalise(const BoardState& s, const Context& c) {
+    Key k{kRuntime, kRuntime, kRuntime, kRuntime, kRuntime, kRuntime, kRuntime, kRuntime};
+
+    if (s.depthMode == GR_DEPTHBUFFER_DISABLE) {
+        k.depth = kDepthNone;
+    } else if (s.depthFunction == GR_CMP_LESS) {
+        k.depth = s.depthMask ? kDepthLessWrite : kDepthLessNoWrite;
+    }
+    if (s.alphaTestFunction == GR_CMP_ALWAYS) k.test = kTestNone;
+    if (s.alphaTestFunction == GR_CMP_GREATER) k.test = kTestGreater;
+    if (s.fogMode == GR_FOG_DISABLE) k.fog = 0;
+    if (s.fogMode == GR_FOG_WITH_TABLE) k.fog = 1;
+    if (c.blendOff) k.blend = kBlendNone;
+    if (s.blendRgbSrc == GR_BLEND_SRC_ALPHA && s.blendRgbDst == GR_BLEND_ONE_MINUS_SRC_ALPHA) {
+        k.blend = kBlendSrcAlpha;
+    }
+
+    const GrCombineFunction_t fn = s.colorFunction;
+    const GrCombineFactor_t f = s.colorFactor;
+    if (!s.colorInvert) {
+        const bool localIter = s.colorLocal == GR_COMBINE_LOCAL_ITERATED;
+        const bool alphaIter = s.alphaLocal == GR_COMBINE_LOCAL_ITERATED;
+        if (fn == GR_COMBINE_FUNCTION_LOCAL && localIter) k.colour = kColourIter;
+        if (fn == GR_COMBINE_FUNCTION_SCALE_OTHER_ADD_LOCAL_ALPHA && f == GR_COMBINE_FACTOR_LOCAL &&
+            localIter && alphaIter) {
+            if (s.colorOther == GR_COMBINE_OTHER_ITERATED) k.colour = kColourLit;
+            if (s.colorOther == GR_COMBINE_OTHER_TEXTURE) k.colour = kColourLitTex;
+        }
+        if (fn == GR_COMBINE_FUNCTION_SCALE_OTHER && s.colorOther == GR_COMBINE_OTHER_TEXTURE) {
+            if (f == GR_COMBINE_FACTOR_ONE) k.colour = kColourDecal;
+            if (f == GR_COMBINE_FACTOR_LOCAL && localIter) k.colour = kColourModulate;
+        }
+    }
+    const bool alphaRead = k.test != kTestNone || k.blend != kBlendNone || k.fog == kRuntime;
+    if (!alphaRead) {
+        k.alpha = kAlphaUnused;
+    } else if (!s.alphaInvert) {
+        const GrCombineFunction_t afn = s.alphaFunction;
+        const bool otherTex = s.alphaOther == GR_COMBINE_OTHER_TEXTURE;
+        if (afn == GR_COMBINE_FUNCTION_SCALE_OTHER && otherTex) {
+            if (s.alphaFactor == GR_COMBINE_FACTOR_ONE) k.alpha = kAlphaTexture;
+            if (s.alphaFactor == GR_COMBINE_FACTOR_LOCAL &&
+                s.alphaLocal == GR_COMBINE_LOCAL_ITERATED) {
+                k.alpha = kAlphaModulate;
+            }
+        }
+        if (afn == GR_COMBINE_FUNCTION_LOCAL && s.alphaLocal == GR_COMBINE_LOCAL_ITERATED) {
+            k.alpha = kAlphaIter;
+        }
+    }
+
+    if (!c.needTexture) {
+        k.texture = kTexNone;
+        k.filter = kPoint;
+    } else if (c.textureValid && c.texture16 && c.tmuPass) {
+        k.texture = kTex16;
+        if (s.minFilter == s.magFilter) {
+            k.filter = s.minFilter == GR_TEXTUREFILTER_BILINEAR ? kBilinear : kPoint;
+        }
+    }
+    return pack(k);
+}
+
+RasterFunction lookup(uint32_t key) {
+    for (const auto& entry : kTable) {
+        if (entry.first == key) return entry.second;
+    }
+    return nullptr;
+}
+
+// The context is rebuilt only when the state record or the drawn buffer changed.
+struct ContextCache {
+    BoardState state{};
+    int front = -1;
+    uint16_t* color = nullptr;
+    bool genericOnly = false;
+    Context context{};
+};
+
+ContextCache& cache() {
+    static ContextCache instance;
+    return instance;
+}
+
+const Context& currentContext() {
+    Board& bd = board();
+    ContextCache& cc = cache();
+    const BoardState& s = bd.state;
+    if (cc.front == bd.frame.front && cc.color == bd.frame.color[0] &&
+        cc.genericOnly == bd.genericOnly && std::memcmp(&cc.state, &s, sizeof s) == 0) {
+        return cc.context;
+    }
+    cc.state = s;
+    cc.front = bd.frame.front;
+    cc.color = bd.frame.color[0];
+    cc.genericOnly = bd.genericOnly;
+    Context& c = cc.context;
+    c = Context{};
+    c.s = &cc.state;
+    const FrameBuffer& fb = bd.frame;
+    c.color = fb.back();
+    c.depth = fb.depth;
+    c.stride = fb.stride;
+    c.clipMinX = std::clamp(s.clipMinX, 0, fb.width);
+    c.clipMaxX = std::clamp(s.clipMaxX, 0, fb.width);
+    c.clipMinY = std::clamp(s.clipMinY, 0, fb.height);
+    c.clipMaxY = std::clamp(s.clipMaxY, 0, fb.height);
+
+    c.needTexture =
+        usesTexture(s.colorOther, s.colorFactor) || usesTexture(s.alphaOther, s.alphaFactor);
+    c.textureValid = s.textureValid && !bd.texture.raw.empty();
+    c.tmuPass = s.texRgbFunction == GR_COMBINE_FUNCTION_LOCAL &&
+                s.texAlphaFunction == GR_COMBINE_FUNCTION_LOCAL_ALPHA && !s.texRgbInvert &&
+                !s.texAlphaInvert;
+    if (c.textureValid) {
+        c.format = s.textureFormat;
+        c.texture16 = isSixteenBit(s.textureFormat);
+        c.texels16 = bd.texture.expanded.data() + s.textureStart / 2;
+        c.texels8 = bd.texture.raw.data() + s.textureStart;
+        c.largeLod = s.textureLargeLod;
+        // Without mip-mapping only the largest level is used.
+        const int smallLod =
+            s.mipMapMode == GR_MIPMAP_DISABLE ? s.textureLargeLod : s.textureSmallLod;
+        c.levels = smallLod - s.textureLargeLod + 1;
+        uint32_t offset = 0;
+        for (int i = 0; i < c.levels; ++i) {
+            int w = 0, h = 0;
+            levelSize(s.textureLargeLod + i, s.textureAspect, w, h);
+            c.levelOffset[i] = offset;
+            c.levelWidth[i] = w;
+            c.widthMask[i] = w - 1;
+            c.heightMask[i] = h - 1;
+            c.levelScale[i] = std::ldexp(1.0f, -(s.textureLargeLod + i));
+            offset += uint32_t(w * h);
+        }
+        c.wrapS = s.clampS == GR_TEXTURECLAMP_WRAP;
+        c.wrapT = s.clampT == GR_TEXTURECLAMP_WRAP;
+        c.bilinearMin = s.minFilter == GR_TEXTUREFILTER_BILINEAR;
+        c.bilinearMag = s.magFilter == GR_TEXTUREFILTER_BILINEAR;
+        c.needLod = c.levels > 1 || c.bilinearMin != c.bilinearMag;
+    }
+
+    c.depthTest = s.depthMode != GR_DEPTHBUFFER_DISABLE;
+    c.depthWrite = c.depthTest && s.depthMask;
+    c.fogTable = s.fogMode == GR_FOG_WITH_TABLE;
+    c.blendOff = s.blendRgbSrc == GR_BLEND_ONE && s.blendRgbDst == GR_BLEND_ZERO;
+    c.constA = int(s.constantColor >> 24) & 0xFF;
+    c.constR = int(s.constantColor >> 16) & 0xFF;
+    c.constG = int(s.constantColor >> 8) & 0xFF;
+    c.constB = int(s.constantColor) & 0xFF;
+    c.fogR = int(s.fogColor >> 16) & 0xFF;
+    c.fogG = int(s.fogColor >> 8) & 0xFF;
+    c.fogB = int(s.fogColor) & 0xFF;
+    c.alphaRef = s.alphaReference;
+    c.fogLookup = bd.fogLookup;
+    const DitherTables& dt = ditherTables();
+    const int on = s.ditherMode == GR_DITHER_DISABLE ? 0 : 1;
+    c.ditherRed = dt.red[on];
+    c.ditherGreen = dt.green[on];
+    c.ditherBlue = dt.blue[on];
+
+    RasterFunction fn = bd.genericOnly ? nullptr : lookup(normalise(s, c));
+    c.specialised = fn != nullptr;
+    c.raster = fn != nullptr ? fn : &rasterise<kGenericKey>;
+    return c;
+}
+
+inline Vertex toVertex(const GrVertex& v) {
+    // Coordinates snapped by adding 3 * 2^18 may still carry that bias.
+    constexpr float kSnapBias = 786432.0f;
+    Vertex o;
+    o.x = v.x > 4096.0f ? v.x - kSnapBias : v.x;
+    o.y = v.y > 4096.0f ? v.y - kSnapBias : v.y;
+    // Keep attributes in a range where the float arithmetic stays meaningful.
+    o.r = std::clamp(v.r, -65536.0f, 65536.0f);
+    o.g = std::clamp(v.g, -65536.0f, 65536.0f);
+    o.b = std::clamp(v.b, -65536.0f, 65536.0f);
+    o.a = std::clamp(v.a, -65536.0f, 65536.0f);
+    o.oow = v.oow;
+    o.sow = v.tmuvtx[0].sow;
+    o.tow = v.tmuvtx[0].tow;
+    return o;
+}
+
+void drawOne(const Context& c, const Vertex& v0, const Vertex& v1, const Vertex& v2) {
+    Board& bd = board();
+    ++bd.trianglesProcessed;
+    ++bd.stats.triangles;
+
+    const float dx1 = v1.x - v0.x, dy1 = v1.y - v0.y, dx2 = v2.x - v0.x, dy2 = v2.y - v0.y;
+    const float area = dx1 * dy2 - dx2 * dy1;
+    // Zero area, and also non-finite or absurd coordinates, draw nothing.
+    constexpr float kLimit = 1.0e6f;
+    auto sane = [&](const Vertex& v) { return std::fabs(v.x) < kLimit && std::fabs(v.y) < kLimit; };
+    if (!(area != 0.0f) || !sane(v0) || !sane(v1) || !sane(v2)) return;
+    ++bd.trianglesDrawn;
+    ++bd.stats.trianglesDrawn;
+
+    // Order the corners top to bottom.
+    const Vertex* top = &v0;
+    const Vertex* mid = &v1;
+    const Vertex* bottom = &v2;
+    if (mid->y < top->y) std::swap(top, mid);
+    if (bottom->y < mid->y) std::swap(mid, bottom);
+    if (mid->y < top->y) std::swap(top, mid);
+
+    Setup t;
+    t.yStart = std::max(ceilToInt(top->y - 0.5f), c.clipMinY);
+    t.yEnd = std::min(ceilToInt(bottom->y - 0.5f), c.clipMaxY);
+    if (t.yStart >= t.yEnd) return;
+    t.yMid = mid->y;
+    t.longEdge = makeEdge(*top, *bottom);
+    t.upper = makeEdge(*top, *mid);
+    t.lower = makeEdge(*mid, *bottom);
+    // The long edge is on the left when the middle corner lies right of it.
+    const float longAtMid = t.longEdge.at(mid->y);
+    t.longOnLeft = longAtMid < mid->x;
+
+    const float inv = 1.0f / area;
+    t.x0 = v0.x;
+    t.y0 = v0.y;
+    t.r = makePlane(v0.r, v1.r, v2.r, dx1, dy1, dx2, dy2, inv);
+    t.g = makePlane(v0.g, v1.g, v2.g, dx1, dy1, dx2, dy2, inv);
+    t.b = makePlane(v0.b, v1.b, v2.b, dx1, dy1, dx2, dy2, inv);
+    t.a = makePlane(v0.a, v1.a, v2.a, dx1, dy1, dx2, dy2, inv);
+    t.oow = makePlane(v0.oow, v1.oow, v2.oow, dx1, dy1, dx2, dy2, inv);
+    t.sow = makePlane(v0.sow, v1.sow, v2.sow, dx1, dy1, dx2, dy2, inv);
+    t.tow = makePlane(v0.tow, v1.tow, v2.tow, dx1, dy1, dx2, dy2, inv);
+
+    if (c.needLod) {
+        // lod = log2(sqrt(max(|d(sow,tow)/dx|^2, |d(sow,tow)/dy|^2))) + log2(w). Level k is
+        // reached when w >= 2^(k - base); the map is magnified while w <= 2^-base.
+        const float gx = t.sow.dx * t.sow.dx + t.tow.dx * t.tow.dx;
+        const float gy = t.sow.dy * t.sow.dy + t.tow.dy * t.tow.dy;
+        const float threshold = 1.0f / std::sqrt(std::max(gx, gy));
+        for (int k = 0; k < 9; ++k) t.lodThreshold[k] = std::ldexp(threshold, k);
+    }
+    c.raster(c, t);
+}
+
+}  // namespace
+
+void drawTriangle(const GrVertex& a, const GrVertex& b, const GrVertex& c) {
+    if (board().frame.color[0] == nullptr) return;
+    const Context& context = currentContext();
+    drawOne(context, toVertex(a), toVertex(b), toVertex(c));
+}
+
+}  // namespace glide
+
+void grDrawPolygonVertexList(int n, const GrVertex v[]) {
+    using namespace glide;
+    if (n < 3 || v == nullptr || board().frame.color[0] == nullptr) return;
+    const Context& c = currentContext();
+    const Vertex first = toVertex(v[0]);
+    Vertex previous = toVertex(v[1]);
+    for (int i = 2; i < n; ++i) {
+        const Vertex next = toVertex(v[i]);
+        drawOne(c, first, previous, next);
+        previous = next;
+    }
+}
+
+bool boardStateIsSpecialised() {
+    if (glide::board().frame.color[0] == nullptr) return false;
+    return glide::currentContext().specialised;
+}

@@ -1,0 +1,187 @@
+// TMU0's texture memory: sizes of mip-map chains, downloads and the texture source.
+#include <algorithm>
+#include <cstring>
+
+#include "glide/board.h"
+
+namespace glide {
+
+namespace {
+
+inline uint64_t lanes(int a, int r, int g, int b) {
+    return (uint64_t(a) << 48) | (uint64_t(r) << 32) | (uint64_t(g) << 16) | uint64_t(b);
+}
+inline int widen5(int v) {
+    return (v << 3) | (v >> 2);
+}
+inline int widen6(int v) {
+    return (v << 2) | (v >> 4);
+}
+inline int widen4(int v) {
+    return (v << 4) | v;
+}
+inline int widen3(int v) {
+    return (v << 5) | (v << 2) | (v >> 1);
+}
+inline int widen2(int v) {
+    return (v << 6) | (v << 4) | (v << 2) | v;
+}
+
+bool validLod(GrLOD_t lod) {
+    return lod >= GR_LOD_256 && lod <= GR_LOD_1;
+}
+bool validAspect(GrAspectRatio_t a) {
+    return a >= GR_ASPECT_8x1 && a <= GR_ASPECT_1x8;
+}
+
+// Texels of a chain as stored: every level width x height, back to back.
+uint64_t chainTexels(GrLOD_t smallLod, GrLOD_t largeLod, GrAspectRatio_t aspect, bool atLeast4) {
+    uint64_t total = 0;
+    for (GrLOD_t lod = largeLod; lod <= smallLod; ++lod) {
+        int w = 0, h = 0;
+        levelSize(lod, aspect, w, h);
+        const uint64_t n = uint64_t(w) * uint64_t(h);
+        total += atLeast4 ? std::max<uint64_t>(n, 4) : n;
+    }
+    return total;
+}
+
+int texelBytes(GrTextureFormat_t format) {
+    return isSixteenBit(format) ? 2 : 1;
+}
+
+}  // namespace
+
+bool isSixteenBit(GrTextureFormat_t format) {
+    return format >= GR_TEXFMT_16BIT;
+}
+
+void levelSize(GrLOD_t lod, GrAspectRatio_t aspect, int& width, int& height) {
+    const int n = 256 >> lod;
+    // Aspect 3 is square; below it the map is wider, above it taller (8:1 .. 1:8).
+    const int shift = aspect < GR_ASPECT_1x1 ? GR_ASPECT_1x1 - aspect : aspect - GR_ASPECT_1x1;
+    const int small = std::max(1, n >> shift);
+    width = aspect <= GR_ASPECT_1x1 ? n : small;
+    height = aspect <= GR_ASPECT_1x1 ? small : n;
+}
+
+uint64_t expandTexel16(GrTextureFormat_t format, uint16_t t) {
+    switch (format) {
+        case GR_TEXFMT_RGB_565:
+            return lanes(255, widen5((t >> 11) & 31), widen6((t >> 5) & 63), widen5(t & 31));
+        case GR_TEXFMT_ARGB_1555:
+            return lanes((t & 0x8000) ? 255 : 0, widen5((t >> 10) & 31), widen5((t >> 5) & 31),
+                         widen5(t & 31));
+        case GR_TEXFMT_ARGB_4444:
+            return lanes(widen4(t >> 12), widen4((t >> 8) & 15), widen4((t >> 4) & 15),
+                         widen4(t & 15));
+        case GR_TEXFMT_ARGB_8332:
+            return lanes(t >> 8, widen3((t >> 5) & 7), widen3((t >> 2) & 7), widen2(t & 3));
+        case GR_TEXFMT_ALPHA_INTENSITY_88:
+            return lanes(t >> 8, t & 0xFF, t & 0xFF, t & 0xFF);
+        default:  // palette and YIQ formats are not offered by this board: black, opaque
+            return lanes(255, 0, 0, 0);
+    }
+}
+
+uint64_t expandTexel8(GrTextureFormat_t format, uint8_t t) {
+    switch (format) {
+        case GR_TEXFMT_ALPHA_8:
+            return lanes(t, t, t, t);
+        case GR_TEXFMT_INTENSITY_8:
+            return lanes(255, t, t, t);
+        case GR_TEXFMT_ALPHA_INTENSITY_44:
+            return lanes(widen4(t >> 4), widen4(t & 15), widen4(t & 15), widen4(t & 15));
+        case GR_TEXFMT_RGB_332:
+            return lanes(255, widen3(t >> 5), widen3((t >> 2) & 7), widen2(t & 3));
+        default:
+            return lanes(255, 0, 0, 0);
+    }
+}
+
+void refreshExpanded(uint32_t start, uint32_t bytes, GrTextureFormat_t format) {
+    TextureMemory& m = board().texture;
+    if (bytes == 0 || !isSixteenBit(format)) return;
+    const uint32_t firstPage = start / kTexturePageBytes;
+    const uint32_t lastPage = (start + bytes - 1) / kTexturePageBytes;
+    for (uint32_t page = firstPage; page <= lastPage; ++page) {
+        if (m.pageFormat[page] == format) continue;
+        m.pageFormat[page] = int8_t(format);
+        const uint32_t base = page * kTexturePageBytes / 2;
+        const auto* raw = reinterpret_cast<const uint8_t*>(m.raw.data());
+        for (uint32_t i = 0; i < kTexturePageBytes / 2; ++i) {
+            const uint32_t at = (base + i) * 2;
+            m.expanded[base + i] = expandTexel16(format, uint16_t(raw[at] | (raw[at + 1] << 8)));
+        }
+    }
+}
+
+}  // namespace glide
+
+using namespace glide;
+
+FxU32 grTexMinAddress(GrChipID_t) {
+    return 0;
+}
+FxU32 grTexMaxAddress(GrChipID_t) {
+    return kTextureMemoryBytes - 8;
+}
+
+FxU32 grTexCalcMemRequired(GrLOD_t smallLod, GrLOD_t largeLod, GrAspectRatio_t aspect,
+                           GrTextureFormat_t format) {
+    if (!validLod(smallLod) || !validLod(largeLod) || !validAspect(aspect) || smallLod < largeLod) {
+        return 0;
+    }
+    const uint64_t bytes = chainTexels(smallLod, largeLod, aspect, true) * texelBytes(format);
+    return FxU32((bytes + 7) & ~uint64_t(7));
+}
+
+FxU32 grTexTextureMemRequired(FxU32, GrTexInfo* info) {
+    if (info == nullptr) return 0;
+    return grTexCalcMemRequired(info->smallLod, info->largeLod, info->aspectRatio, info->format);
+}
+
+void grTexDownloadMipMap(GrChipID_t tmu, FxU32 start, FxU32, GrTexInfo* info) {
+    if (tmu != GR_TMU0 || info == nullptr || info->data == nullptr) return;
+    if (!validLod(info->smallLod) || !validLod(info->largeLod) || !validAspect(info->aspectRatio) ||
+        info->smallLod < info->largeLod) {
+        return;
+    }
+    ensureAllocated();
+    Board& b = board();
+    // The caller's data holds the levels back to back with no padding.
+    const uint64_t bytes = chainTexels(info->smallLod, info->largeLod, info->aspectRatio, false) *
+                           texelBytes(info->format);
+    if (uint64_t(start) + bytes > kTextureMemoryBytes) return;  // would run past the memory
+    std::memcpy(b.texture.raw.data() + start, info->data, bytes);
+    // Mark the pages stale, then expand them in the download's format.
+    const uint32_t firstPage = start / kTexturePageBytes;
+    const uint32_t lastPage = uint32_t((start + bytes - 1) / kTexturePageBytes);
+    for (uint32_t page = firstPage; page <= lastPage; ++page) b.texture.pageFormat[page] = -1;
+    refreshExpanded(start, uint32_t(bytes), info->format);
+    ++b.stats.textureDownloads;
+    b.stats.textureBytes += bytes;
+}
+
+void grTexSource(GrChipID_t tmu, FxU32 start, FxU32, GrTexInfo* info) {
+    if (tmu != GR_TMU0 || info == nullptr) return;
+    Board& b = board();
+    BoardState& s = b.state;
+    s.textureValid = false;
+    if (!validLod(info->smallLod) || !validLod(info->largeLod) || !validAspect(info->aspectRatio) ||
+        info->smallLod < info->largeLod) {
+        return;
+    }
+    ensureAllocated();
+    const uint64_t bytes = chainTexels(info->smallLod, info->largeLod, info->aspectRatio, false) *
+                           texelBytes(info->format);
+    if (uint64_t(start) + bytes > kTextureMemoryBytes) return;  // sampling would run past it
+    if (isSixteenBit(info->format) && (start & 1) != 0) return;
+    s.textureStart = start;
+    s.textureSmallLod = info->smallLod;
+    s.textureLargeLod = info->largeLod;
+    s.textureAspect = info->aspectRatio;
+    s.textureFormat = info->format;
+    s.textureValid = true;
+    refreshExpanded(start, uint32_t(bytes), info->format);
+}
