@@ -62,6 +62,7 @@ class Texture {
 };
 
 // Loads every top-level "Texture" entry from `root` onwards, in file order, and pushes
-// each accepted texture at the head of `textures` under its name. Refused textures are
-// destroyed and not listed. The list's owner destroys the listed textures.
+// each accepted texture at the head of `textures` under its name (the key points into
+// `Texture::name`, which therefore stays unchanged). Refused textures are destroyed and
+// not listed. The list's owner destroys the listed textures.
 void LoadTextures(const ParseNode* root, NamedList<Texture>& textures);
