@@ -1,0 +1,72 @@
+// The program: window, command line, the demo and music threads, and the event loop.
+//
+// Whichever worker finishes first ends the process, and so does closing the window; the
+// other worker is not waited for.
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <thread>
+
+#include "app/app.h"
+#include "app/command_line.h"
+#include "app/process.h"
+#include "demo/load_demo.h"
+#include "glide/glide.h"
+#include "glide/present.h"
+#include "music/player.h"
+#include "platform/window.h"
+
+namespace {
+
+int argumentCount = 0;
+char** arguments = nullptr;
+
+void activateBoard(bool active) {
+    if (active) {
+        trace("3DFX: ACTIVE\n");
+        grSstControl(GR_CONTROL_ACTIVATE);
+    } else {
+        trace("3DFX: INACTIVE\n");
+        grSstControl(GR_CONTROL_DEACTIVATE);
+    }
+}
+
+void demoThread() {
+    trace("Starting Halcyon\n");
+    LoadDemo(descriptionFile(argumentCount, arguments));
+    postQuit();
+}
+
+void musicThread() {
+    waitForLoading();
+    playMusic(kMusicArgc, musicArguments());
+    postQuit();
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    // The console is standard error; it needs no setting up.
+    WindowHooks hooks;
+    hooks.frameShown = &glidePresentComplete;
+    hooks.activate = &activateBoard;
+    if (!openWindow("Glide Test", hooks)) return 0;
+    glideSetPresenter(&presentFrame, nullptr);
+
+    std::string text;
+    for (int i = 1; i < argc; ++i) {
+        if (i > 1) text += ' ';
+        text += argv[i];
+    }
+    arguments = splitCommandLine(text.c_str(), &argumentCount);
+
+    // Default stacks and priorities: a Linux thread needs more than the engine's old
+    // 10 KiB, and raising the main thread's priority needs privileges.
+    std::thread(demoThread).detach();
+    std::thread(musicThread).detach();
+    runEventLoop();
+
+    std::fflush(stdout);
+    std::fflush(stderr);
+    std::_Exit(0);
+}
