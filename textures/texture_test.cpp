@@ -103,19 +103,6 @@ class ScratchFiles : public ::testing::Test {
 constexpr const char* kGradient = "textures/testdata/gradient64.RAW";  // r 4x, g 4y, b 255-2(x+y)
 constexpr const char* kChecker = "textures/testdata/checker64.256";    // 8x8 squares of 0, 200
 
-TEST(TextureEntry, StartsEmptyAndDirty) {
-    Texture t;
-    EXPECT_EQ(t.width, 0);
-    EXPECT_EQ(t.pixels, nullptr);
-    EXPECT_EQ(t.dirty, 1);
-    EXPECT_EQ(t.residentBlock, nullptr);
-    EXPECT_EQ(t.info.smallLod, GR_LOD_2);
-    EXPECT_EQ(t.info.largeLod, GR_LOD_2);
-    EXPECT_EQ(t.info.aspectRatio, GR_ASPECT_1x1);
-    EXPECT_EQ(t.info.format, GR_TEXFMT_RGB_565);
-    EXPECT_EQ(t.info.data, nullptr);
-}
-
 TEST(TextureEntry, FlagsChooseFormatLevelsAndChainSize) {
     struct Case {
         int32_t width;
