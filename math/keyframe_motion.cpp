@@ -70,11 +70,9 @@ Vector3 cubic(const Vector3* c, float e) {
 double wrapTime(double x, float startTime, float endTime) {
     double period =
         (static_cast<double>(endTime) - static_cast<double>(startTime)) * kTicksPerSecond;
-    if (!(period >= 1.0)) return x;
+    if (!(period >= 1.0) || std::isnan(x)) return x;
     period = std::min(period, kTickLimit);
-    double ticks = x * kTicksPerSecond;
-    if (std::isnan(ticks)) ticks = 0.0;
-    ticks = std::clamp(ticks, -kTickLimit, kTickLimit);
+    const double ticks = std::clamp(x * kTicksPerSecond, -kTickLimit, kTickLimit);
     const int64_t remainder = static_cast<int64_t>(ticks) % static_cast<int64_t>(period);
     return static_cast<double>(remainder) / kTicksPerSecond;
 }

@@ -8,17 +8,17 @@
 // Degenerate motions have defined results and never divide by zero:
 // - No keyframe: evaluate() leaves every current value as it is (identity when new).
 // - One keyframe: evaluate() gives that key's rotation, scale and position, with zero
-//   velocity and acceleration (under Stop also after its time).
+//   velocity and acceleration, at any time and under every end behaviour.
 // - Repeat with two keyframes builds its end keys by the usual rule (key 0 mirrors key 1,
-//   key 3 mirrors key 2).
-// - Keyframe times that do not increase: a zero-length segment gets invDuration 0 (so
-//   e = 0 inside it), a tangent weight whose time span is 0 becomes 0, and any result
-//   of the time ratios that is not finite counts as 0. The segment parameter is clamped
-//   to [0, 1].
-// - Reset or Repeat with endTime - startTime below 1/4096 s (or negative): the time does
-//   not wrap.
-// - Huge times: x * 4096 is clamped to +-2^53 before the integer wrap; a NaN time is
-//   taken as 0 for the wrap and evaluates to the first key.
+//   key 3 mirrors key 2); with one keyframe the end keys are made as for Stop.
+// - Keyframe times that do not increase: a segment whose end time is not after its start
+//   gets invDuration 0 (so e = 0 inside it), a tangent weight whose time span is 0 is 0,
+//   and a time ratio that is not finite counts as 0. The segment parameter e is clamped
+//   to [0, 1] (it always lies there when the times increase).
+// - Reset or Repeat with endTime - startTime below 1/4096 s (or negative, or NaN): the
+//   time does not wrap.
+// - Huge times: x * 4096 and the period are clamped to 2^53 ticks before the integer
+//   remainder, so no conversion overflows. A NaN time gives the first key.
 #pragma once
 
 #include <cstdint>
