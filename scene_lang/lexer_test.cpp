@@ -129,19 +129,4 @@ TEST(Lexer, LongTokensAreCutWithoutOverflow) {
     EXPECT_EQ(failed.messages, invalid(1, std::string(kMaxTokenText, '7')));
 }
 
-TEST(Lexer, DisplayNames) {
-    EXPECT_STREQ(tokenDisplayName(TokenKind::End), "@");
-    EXPECT_STREQ(tokenDisplayName(TokenKind::Identifier), "[a-zA-Z]+");
-    EXPECT_STREQ(tokenDisplayName(TokenKind::Text), "Text");
-    EXPECT_STREQ(tokenDisplayName(TokenKind::Separator), "\xBF");
-    EXPECT_STREQ(tokenDisplayName(TokenKind::LeftBrace), "\\{");
-    EXPECT_STREQ(tokenDisplayName(TokenKind::RightBrace), "\\}");
-    EXPECT_STREQ(tokenDisplayName(TokenKind::Integer), "{\\+|\\-} [0-9]+");
-    EXPECT_STREQ(tokenDisplayName(TokenKind::Float),
-                 "{\\+|\\-} {[0-9]*} . {[0-9]*} {[Ee]{[\\+\\-]}[0-9]+}");
-    EXPECT_STREQ(tokenDisplayName(TokenKind::LeftBracket), "\\[");
-    EXPECT_STREQ(tokenDisplayName(TokenKind::Comma), ",");
-    EXPECT_STREQ(tokenDisplayName(TokenKind::RightBracket), "\\]");
-}
-
 }  // namespace
