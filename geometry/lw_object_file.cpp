@@ -530,18 +530,21 @@ bool LWObjectFile::parseChunks(const unsigned char* data, size_t size, const cha
 // never reach the mesh build. Runs after all chunks, as a later "PNTS" replaces the points.
 void LWObjectFile::dropBadPolygons(const char* path) {
     int messages = 0;
+    int surfaceMessages = 0;
     int dropped = 0;
     size_t kept = 0;
     for (size_t i = 0; i < polygons.size(); ++i) {
         RawPolygon& polygon = polygons[i];
-        int bad = -1;
+        bool outside = false;
+        int bad = 0;
         for (int index : polygon.indices) {
             if (index < 0 || index >= pointCount) {
+                outside = true;
                 bad = index;
                 break;
             }
         }
-        if (bad != -1) {
+        if (outside) {
             if (messages++ < kMaxMessagesPerKind) {
                 geometryMessage(
                     "%s: polygon %zu uses point %d (%d as written), outside the %d "
@@ -550,6 +553,13 @@ void LWObjectFile::dropBadPolygons(const char* path) {
             }
             ++dropped;
             continue;
+        }
+        const int s = polygon.surface;
+        if ((s == 0 || s >= kSurfaceSlots) && surfaceMessages++ < kMaxMessagesPerKind) {
+            geometryMessage(
+                "%s: polygon %zu uses surface %d, outside 1..%d; it gets no "
+                "material\n",
+                path, i, s, kSurfaceSlots - 1);
         }
         if (kept != i) polygons[kept] = std::move(polygon);
         ++kept;
@@ -560,17 +570,6 @@ void LWObjectFile::dropBadPolygons(const char* path) {
     }
     polygons.resize(kept);
     polygonCount = static_cast<int>(kept);
-
-    int surfaceMessages = 0;
-    for (size_t i = 0; i < polygons.size(); ++i) {
-        int s = polygons[i].surface;
-        if (s >= 0 && (s == 0 || s >= kSurfaceSlots) && surfaceMessages++ < kMaxMessagesPerKind) {
-            geometryMessage(
-                "%s: polygon %zu uses surface %d, outside 1..%d; it gets no "
-                "material\n",
-                path, i, s, kSurfaceSlots - 1);
-        }
-    }
 }
 
 void LWObjectFile::computeTextureCoordinates(const char* path) {

@@ -5,3 +5,8 @@ target_link_libraries(lwo_writer PUBLIC app math)
 
 halcyon_tool(halcyon-inspect SOURCES ${CMAKE_CURRENT_LIST_DIR}/halcyon_inspect.cpp
              DEPS geometry lwo_writer)
+
+# The geometry tests run the inspector end to end.
+if(TARGET geometry_tests)
+  add_dependencies(geometry_tests halcyon-inspect)
+endif()
