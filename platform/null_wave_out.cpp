@@ -41,6 +41,7 @@ class NullWaveOut final : public WaveOutDevice {
         {
             std::lock_guard lock(mutex_);
             taken.swap(queue_);
+            wake_.notify_all();
         }
         for (const QueuedBuffer& buffer : taken) done_(context_, buffer.data);
     }
