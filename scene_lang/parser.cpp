@@ -46,7 +46,8 @@ int32_t integerValue(const char* text) {
 
 // Decimal conversion of a float token to double, stored as a 32-bit float. The token may
 // have no digit before or after the "." (".", "-.5", "1."); a text cut short may end in an
-// incomplete exponent, which the conversion ignores.
+// incomplete exponent, which the conversion ignores. Values beyond the float range become
+// infinities (IEEE conversion), as do decimal texts too large for a double.
 float floatValue(const char* text, size_t length) {
     char buffer[kMaxTokenText + 2];
     size_t n = 0;
