@@ -10,3 +10,6 @@ halcyon_tool(halcyon-inspect SOURCES ${CMAKE_CURRENT_LIST_DIR}/halcyon_inspect.c
 if(TARGET geometry_tests)
   add_dependencies(geometry_tests halcyon-inspect)
 endif()
+
+# Writes the fuzz seeds: lwo-make-seeds fuzz/seeds/lwo_fuzz
+halcyon_tool(lwo-make-seeds SOURCES ${CMAKE_CURRENT_LIST_DIR}/lwo_make_seeds.cpp DEPS lwo_writer)

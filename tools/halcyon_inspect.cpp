@@ -75,11 +75,14 @@ void printMesh(const SceneObject& object) {
     std::printf("  materials %d\n", object.materialCount);
     for (int m = 0; m < object.materialCount; ++m) {
         const Material& material = *object.materials[m];
-        std::printf(
-            "  material %d '%s': renderFlags %d, polygons %d, smoothing angle %g "
-            "degrees\n",
-            m, orNone(material.name.get()), material.renderFlags, material.polygonCount,
-            static_cast<double>(material.smoothingAngle) * kDegrees);
+        std::printf("  material %d '%s': renderFlags %d, polygons %d, ", m,
+                    orNone(material.name.get()), material.renderFlags, material.polygonCount);
+        if (material.smoothingAngle > 0.0f) {
+            std::printf("smoothing angle %g degrees\n",
+                        static_cast<double>(material.smoothingAngle) * kDegrees);
+        } else {
+            std::printf("flat shading\n");
+        }
     }
     std::printf("  bounding radius %g\n", static_cast<double>(object.boundingRadius));
 }
