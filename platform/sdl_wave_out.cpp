@@ -4,8 +4,12 @@
 // has been handed to SDL the callback reports it done. An empty queue plays silence.
 #include <SDL.h>
 
+#include <sys/stat.h>
+
+#include <cstdlib>
 #include <cstring>
 #include <deque>
+#include <string>
 
 #include "app/console.h"
 #include "platform/wave_out.h"
@@ -13,6 +17,33 @@
 namespace {
 
 constexpr Uint16 kDeviceSamples = 1024;  // a power of two keeps the dummy driver real-time
+
+bool isSet(const char* name) {
+    const char* value = std::getenv(name);
+    return value != nullptr && value[0] != '\0';
+}
+
+bool exists(const std::string& path) {
+    struct stat info;
+    return stat(path.c_str(), &info) == 0;
+}
+
+// True when the machine plainly has no sound output: no driver named, no sound server
+// socket and no sound devices. Opening the default driver there only prints the sound
+// library's complaints before failing.
+bool plainlyWithoutSound() {
+    if (isSet("SDL_AUDIODRIVER") || isSet("PULSE_SERVER") || exists("/dev/snd")) return false;
+    const char* runtime = std::getenv("XDG_RUNTIME_DIR");
+    if (runtime != nullptr && (exists(std::string(runtime) + "/pulse/native") ||
+                               exists(std::string(runtime) + "/pipewire-0"))) {
+        return false;
+    }
+    return true;
+}
+
+void useDummyAudio() {
+    SDL_SetHintWithPriority(SDL_HINT_AUDIODRIVER, "dummy", SDL_HINT_OVERRIDE);
+}
 
 struct QueuedBuffer {
     const uint8_t* data;
@@ -28,6 +59,12 @@ class SdlWaveOut final : public WaveOutDevice {
     bool open(const WaveFormat& format, WaveDoneFunction done, void* context) override {
         done_ = done;
         context_ = context;
+        if (SDL_WasInit(SDL_INIT_AUDIO) == 0 && plainlyWithoutSound()) {
+            consoleWrite(
+                "No sound device found: the music plays silently through SDL's dummy "
+                "audio driver.\n");
+            useDummyAudio();
+        }
         if (openDevice(format)) return true;
         const char* driver = SDL_GetCurrentAudioDriver();
         if (driver != nullptr && std::strcmp(driver, "dummy") == 0) return false;
@@ -38,7 +75,7 @@ class SdlWaveOut final : public WaveOutDevice {
                      SDL_GetError());
         consoleWrite(line);
         SDL_QuitSubSystem(SDL_INIT_AUDIO);
-        SDL_SetHintWithPriority(SDL_HINT_AUDIODRIVER, "dummy", SDL_HINT_OVERRIDE);
+        useDummyAudio();
         return openDevice(format);
     }
 
