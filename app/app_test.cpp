@@ -66,8 +66,7 @@ TEST(FatalError, PrintsMessageAndExitsWithOne) {
 
 TEST(FatalError, LongMessagesAreCutAt1023Characters) {
     std::string longText(3000, 'x');
-    EXPECT_EXIT(fatalError("%s", longText.c_str()), ::testing::ExitedWithCode(1),
-                "^x{1023}$");
+    EXPECT_EXIT(fatalError("%s", longText.c_str()), ::testing::ExitedWithCode(1), "^x{1023}$");
 }
 
 TEST(Trace, DoesNotEvaluateItsArguments) {

@@ -18,9 +18,13 @@ double secondsNow() {
     return source != nullptr ? source->now() : steadySeconds();
 }
 
-void setClockSource(ClockSource* source) { installedSource.store(source, std::memory_order_release); }
+void setClockSource(ClockSource* source) {
+    installedSource.store(source, std::memory_order_release);
+}
 
 ScopedClockSource::ScopedClockSource(ClockSource* source)
     : previous_(installedSource.exchange(source, std::memory_order_acq_rel)) {}
 
-ScopedClockSource::~ScopedClockSource() { setClockSource(previous_); }
+ScopedClockSource::~ScopedClockSource() {
+    setClockSource(previous_);
+}

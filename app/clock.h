@@ -6,7 +6,7 @@
 #pragma once
 
 class ClockSource {
-public:
+  public:
     virtual ~ClockSource() = default;
     virtual double now() = 0;  // seconds
 };
@@ -20,7 +20,7 @@ void setClockSource(ClockSource* source);
 
 // A clock that advances only by `advance`, by a fixed step (1/60 s by default).
 class SteppedClock : public ClockSource {
-public:
+  public:
     explicit SteppedClock(double stepSeconds = 1.0 / 60.0, double startSeconds = 0.0)
         : step_(stepSeconds), now_(startSeconds) {}
     double now() override { return now_; }
@@ -28,19 +28,19 @@ public:
     void set(double seconds) { now_ = seconds; }
     double step() const { return step_; }
 
-private:
+  private:
     double step_;  // seconds per advance
     double now_;   // seconds
 };
 
 // Installs a clock source for the lifetime of this object and restores the previous one.
 class ScopedClockSource {
-public:
+  public:
     explicit ScopedClockSource(ClockSource* source);
     ~ScopedClockSource();
     ScopedClockSource(const ScopedClockSource&) = delete;
     ScopedClockSource& operator=(const ScopedClockSource&) = delete;
 
-private:
+  private:
     ClockSource* previous_;
 };

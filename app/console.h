@@ -25,7 +25,7 @@ inline void traceDiscard(const char*, ...) __attribute__((format(printf, 1, 2)))
 inline void traceDiscard(const char*, ...) {}
 
 // The call sits in a branch that is never taken, so no argument is evaluated.
-#define trace(...)                      \
-    do {                                \
+#define trace(...)                            \
+    do {                                      \
         if (false) traceDiscard(__VA_ARGS__); \
     } while (false)

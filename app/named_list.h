@@ -22,7 +22,7 @@ struct NamedListEntry {
 
 template <class T>
 class NamedList {
-public:
+  public:
     using Entry = NamedListEntry<T>;
 
     NamedList() = default;

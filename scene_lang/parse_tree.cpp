@@ -23,7 +23,9 @@ char* copyText(const char* text, size_t length) {
     return copy;
 }
 
-void freeText(char* text) { delete[] text; }
+void freeText(char* text) {
+    delete[] text;
+}
 
 void destroyTree(ParseNode* node) {
     // Chains still to free; each is walked along `next`, pushing the blocks it meets.
