@@ -159,6 +159,12 @@ bool handleWindowEvent(const SDL_WindowEvent& event) {
         case SDL_WINDOWEVENT_CLOSE:
             commandQueue.push(CMD_CLOSE);
             return false;
+        case SDL_WINDOWEVENT_MOVED:
+            if (state->hooks.moved != nullptr && !state->hooks.moved()) {
+                commandQueue.push(CMD_CLOSE);
+                return false;
+            }
+            break;
         case SDL_WINDOWEVENT_FOCUS_GAINED:
             if (state->hooks.activate != nullptr) state->hooks.activate(true);
             break;

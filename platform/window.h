@@ -11,6 +11,7 @@
 struct WindowHooks {
     void (*frameShown)() = nullptr;           // once per frame handed to presentFrame
     void (*activate)(bool active) = nullptr;  // focus gained or lost
+    bool (*moved)() = nullptr;                // the window moved; false closes the window
 };
 
 // Opens the window with its title. Without a display (no DISPLAY or WAYLAND_DISPLAY and no

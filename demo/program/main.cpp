@@ -31,6 +31,10 @@ void activateBoard(bool active) {
     }
 }
 
+bool moveBoard() {
+    return grSstControl(GR_CONTROL_MOVE) != 0;
+}
+
 void demoThread() {
     trace("Starting Halcyon\n");
     LoadDemo(descriptionFile(argumentCount, arguments));
@@ -50,6 +54,7 @@ int main(int argc, char** argv) {
     WindowHooks hooks;
     hooks.frameShown = &glidePresentComplete;
     hooks.activate = &activateBoard;
+    hooks.moved = &moveBoard;
     if (!openWindow("Glide Test", hooks)) return 0;
     glideSetPresenter(&presentFrame, nullptr);
 
