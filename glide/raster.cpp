@@ -7,6 +7,7 @@
 // kSpecialisedKeys. Both must produce identical pixels (tested on the test card).
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <cmath>
 #include <cstring>
 #include <utility>
@@ -102,22 +103,18 @@ constexpr size_t kSpecialisedCount = kSpecialised.second;
 // ---- Per-draw context -------------------------------------------------------------------
 
 struct DitherTables {
-    uint16_t red[2][16][256];  // [dither on][matrix entry][channel] -> bits in place
-    uint16_t green[2][16][256];
-    uint16_t blue[2][16][256];
+    // [dither on][matrix position (y & 3) * 4 + (x & 3)][channel] -> 5-bit red/blue, 6-bit green
+    uint8_t redBlue[2][16][256];
+    uint8_t green[2][16][256];
     DitherTables() {
         static const int kMatrix[16] = {0, 8, 2, 10, 12, 4, 14, 6, 3, 11, 1, 9, 15, 7, 13, 5};
         for (int i = 0; i < 16; ++i) {
             const int d = kMatrix[i];
             for (int c = 0; c < 256; ++c) {
-                const int rb = (2 * c - (c >> 4) + (c >> 7) + d) >> 4;
-                const int g = (4 * c - (c >> 4) + (c >> 6) + d) >> 4;
-                red[1][i][c] = uint16_t(rb << 11);
-                green[1][i][c] = uint16_t(g << 5);
-                blue[1][i][c] = uint16_t(rb);
-                red[0][i][c] = uint16_t((c >> 3) << 11);
-                green[0][i][c] = uint16_t((c >> 2) << 5);
-                blue[0][i][c] = uint16_t(c >> 3);
+                redBlue[1][i][c] = uint8_t((2 * c - (c >> 4) + (c >> 7) + d) >> 4);
+                green[1][i][c] = uint8_t((4 * c - (c >> 4) + (c >> 6) + d) >> 4);
+                redBlue[0][i][c] = uint8_t(c >> 3);
+                green[0][i][c] = uint8_t(c >> 2);
             }
         }
     }
@@ -150,7 +147,8 @@ struct Context {
     int largeLod;
     uint32_t levelOffset[9];  // texels from the chain start
     int levelWidth[9];
-    int widthMask[9];  // width - 1
+    int widthMask[9];   // width - 1
+    int widthShift[9];  // log2(width)
     int heightMask[9];
     float levelScale[9];  // 2^-lod
     bool wrapS, wrapT;
@@ -166,9 +164,8 @@ struct Context {
     int fogR, fogG, fogB;
     int alphaRef;
     const uint8_t* fogLookup;
-    const uint16_t (*ditherRed)[256];
-    const uint16_t (*ditherGreen)[256];
-    const uint16_t (*ditherBlue)[256];
+    const uint8_t* ditherRedBlue;  // 16 rows of 256, see DitherTables
+    const uint8_t* ditherGreen;
 
     RasterFunction raster;
     bool specialised;
@@ -207,10 +204,10 @@ inline int ceilToInt(float v) {
 inline int floorToInt(float v) {
     // Out-of-range and NaN values land on the limits; wrap/clamp then keep them inside.
     constexpr float kLimit = 1073741824.0f;
-    v = v < kLimit ? v : kLimit;
+    v = std::min(v, kLimit);
     v = v > -kLimit ? v : -kLimit;
-    int i = int(v);
-    return i - (v < float(i) ? 1 : 0);
+    const int i = int(v);
+    return i - int(v < float(i));
 }
 
 inline Plane makePlane(float q0, float q1, float q2, float dx1, float dy1, float dx2, float dy2,
@@ -417,6 +414,101 @@ inline uint64_t sample(const Context& c, int level, bool bilinear, float s, floa
 
 // ---- The pixel loop ---------------------------------------------------------------------
 
+constexpr int kChunk = 64;
+
+// Per-pixel values of up to kChunk pixels of a span, computed ahead of the pipeline.
+struct SpanValues {
+    alignas(16) int32_t wf[kChunk];  // 16-bit W value
+    alignas(16) int32_t r[kChunk];   // iterated channels, 0..255
+    alignas(16) int32_t g[kChunk];
+    alignas(16) int32_t b[kChunk];
+    alignas(16) int32_t a[kChunk];
+    alignas(16) float w[kChunk];  // 1/oow, 0 behind the eye
+    alignas(16) float s[kChunk];  // texture coordinates, 0..256 across the map
+    alignas(16) float t[kChunk];
+    // With a single texture level: texel indices of the (up to) four texels and their
+    // bilinear weights (4.4 fixed point products, summing to 256).
+    alignas(16) int32_t index[4][kChunk];
+    alignas(16) int32_t weight[4][kChunk];
+};
+
+inline int clampTo(int v, int lo, int hi) {
+    return std::min(std::max(v, lo), hi);
+}
+
+// Texel indices and bilinear weights for a chunk sampled from level 0 only; the same
+// arithmetic as sample(), arranged so the compiler can work on several pixels at once.
+inline void addressSingleLevel(const Context& c, bool bilinear, SpanValues& span, int n) {
+    if ((n & 3) != 0) __builtin_unreachable();  // whole groups of four
+    const float scale = c.levelScale[0];
+    const int wm = c.widthMask[0], hm = c.heightMask[0], shift = c.widthShift[0];
+    // Wrap is "& mask"; clamp is "min/max"; applying both is exact for either mode.
+    const int andS = c.wrapS ? wm : -1, andT = c.wrapT ? hm : -1;
+    if (!bilinear) {
+        for (int i = 0; i < n; ++i) {
+            const int x = clampTo(floorToInt(span.s[i] * scale) & andS, 0, wm);
+            const int y = clampTo(floorToInt(span.t[i] * scale) & andT, 0, hm);
+            span.index[0][i] = (y << shift) + x;
+        }
+        return;
+    }
+    if (c.wrapS && c.wrapT) {
+        // The common case, without the clamps.
+        for (int i = 0; i < n; ++i) {
+            const int si = floorToInt((span.s[i] * scale - 0.5f) * 16.0f);
+            const int ti = floorToInt((span.t[i] * scale - 0.5f) * 16.0f);
+            const int fs = si & 15, ft = ti & 15;
+            const int x0 = (si >> 4) & wm, x1 = ((si >> 4) + 1) & wm;
+            const int y0 = ((ti >> 4) & hm) << shift, y1 = (((ti >> 4) + 1) & hm) << shift;
+            span.index[0][i] = y0 + x0;
+            span.index[1][i] = y0 + x1;
+            span.index[2][i] = y1 + x0;
+            span.index[3][i] = y1 + x1;
+            span.weight[0][i] = (16 - fs) * (16 - ft);
+            span.weight[1][i] = fs * (16 - ft);
+            span.weight[2][i] = (16 - fs) * ft;
+            span.weight[3][i] = fs * ft;
+        }
+        return;
+    }
+    for (int i = 0; i < n; ++i) {
+        const int si = floorToInt((span.s[i] * scale - 0.5f) * 16.0f);
+        const int ti = floorToInt((span.t[i] * scale - 0.5f) * 16.0f);
+        const int fs = si & 15, ft = ti & 15;
+        const int x0 = clampTo((si >> 4) & andS, 0, wm);
+        const int x1 = clampTo(((si >> 4) + 1) & andS, 0, wm);
+        const int y0 = clampTo((ti >> 4) & andT, 0, hm) << shift;
+        const int y1 = clampTo(((ti >> 4) + 1) & andT, 0, hm) << shift;
+        span.index[0][i] = y0 + x0;
+        span.index[1][i] = y0 + x1;
+        span.index[2][i] = y1 + x0;
+        span.index[3][i] = y1 + x1;
+        span.weight[0][i] = (16 - fs) * (16 - ft);
+        span.weight[1][i] = fs * (16 - ft);
+        span.weight[2][i] = (16 - fs) * ft;
+        span.weight[3][i] = fs * ft;
+    }
+}
+
+template <bool kIs16>
+inline uint64_t fetchIndex(const Context& c, int32_t index) {
+    if constexpr (kIs16) {
+        return c.texels16[index];
+    } else {
+        return c.texture16 ? c.texels16[index] : expandTexel8(c.format, c.texels8[index]);
+    }
+}
+
+template <bool kIs16>
+inline uint64_t fetchAddressed(const Context& c, bool bilinear, const SpanValues& span, int i) {
+    if (!bilinear) return fetchIndex<kIs16>(c, span.index[0][i]);
+    const uint64_t sum = fetchIndex<kIs16>(c, span.index[0][i]) * uint64_t(span.weight[0][i]) +
+                         fetchIndex<kIs16>(c, span.index[1][i]) * uint64_t(span.weight[1][i]) +
+                         fetchIndex<kIs16>(c, span.index[2][i]) * uint64_t(span.weight[2][i]) +
+                         fetchIndex<kIs16>(c, span.index[3][i]) * uint64_t(span.weight[3][i]);
+    return (sum >> 8) & 0x00FF00FF00FF00FFull;
+}
+
 template <uint32_t kPacked>
 void rasterise(const Context& c, const Setup& t) {
     constexpr Key k = unpack(kPacked);
@@ -428,12 +520,12 @@ void rasterise(const Context& c, const Setup& t) {
     const bool depthTest = k.depth == kRuntime ? c.depthTest : k.depth != kDepthNone;
     const bool depthWrite = k.depth == kRuntime ? c.depthWrite : k.depth == kDepthLessWrite;
     const bool fogOn = k.fog == kRuntime ? c.fogTable : k.fog == 1;
-    const bool needW = kGeneric || depthTest || fogOn;
     const bool bilinearMag = k.filter == kRuntime ? c.bilinearMag : k.filter == kBilinear;
     const bool bilinearMin = k.filter == kRuntime ? c.bilinearMin : k.filter == kBilinear;
     const bool needLod = c.needLod;
     const int alphaRef = c.alphaRef;
     uint64_t written = 0;
+    SpanValues span;
 
     for (int y = t.yStart; y < t.yEnd; ++y) {
         const float yc = float(y) + 0.5f;
@@ -445,173 +537,217 @@ void rasterise(const Context& c, const Setup& t) {
         if (xs >= xe) continue;
 
         const float px = float(xs) + 0.5f - t.x0, py = yc - t.y0;
-        float r = t.r.at0 + px * t.r.dx + py * t.r.dy;
-        float g = t.g.at0 + px * t.g.dx + py * t.g.dy;
-        float b = t.b.at0 + px * t.b.dx + py * t.b.dy;
-        float a = t.a.at0 + px * t.a.dx + py * t.a.dy;
-        float oow = t.oow.at0 + px * t.oow.dx + py * t.oow.dy;
-        float sow = t.sow.at0 + px * t.sow.dx + py * t.sow.dy;
-        float tow = t.tow.at0 + px * t.tow.dx + py * t.tow.dy;
+        const float r0 = t.r.at0 + px * t.r.dx + py * t.r.dy;
+        const float g0 = t.g.at0 + px * t.g.dx + py * t.g.dy;
+        const float b0 = t.b.at0 + px * t.b.dx + py * t.b.dy;
+        const float a0 = t.a.at0 + px * t.a.dx + py * t.a.dy;
+        const float oow0 = t.oow.at0 + px * t.oow.dx + py * t.oow.dy;
+        const float sow0 = t.sow.at0 + px * t.sow.dx + py * t.sow.dy;
+        const float tow0 = t.tow.at0 + px * t.tow.dx + py * t.tow.dy;
 
         uint16_t* colourRow = c.color + size_t(y) * size_t(c.stride);
         uint16_t* depthRow = c.depth + size_t(y) * size_t(c.stride);
-        const int ditherRow = (y & 3) * 4;
+        const uint8_t* redBlueRow = c.ditherRedBlue + (y & 3) * 4 * 256;
+        const uint8_t* greenRow = c.ditherGreen + (y & 3) * 4 * 256;
 
-        for (int x = xs; x < xe; ++x, r += t.r.dx, g += t.g.dx, b += t.b.dx, a += t.a.dx,
-                 oow += t.oow.dx, sow += t.sow.dx, tow += t.tow.dx) {
-            // Depth.
-            const uint32_t wf = needW ? encodeW(oow) : 0;
-            if (depthTest) {
-                const int stored = depthRow[x];
-                const bool pass = k.depth == kRuntime ? compare(st.depthFunction, int(wf), stored)
-                                                      : int(wf) < stored;
-                if (!pass) continue;
+        for (int chunk = xs; chunk < xe; chunk += kChunk) {
+            const int n = std::min(kChunk, xe - chunk);
+            const float first = float(chunk - xs);
+            // Stage one, branch-free so the compiler can work on several pixels at once:
+            // W values, iterated channels and perspective-divided texture coordinates.
+            // It runs over whole groups of four (the spare values are never used), so
+            // short spans need no scalar tail.
+            const int padded = (n + 3) & ~3;
+            if ((padded & 3) != 0) __builtin_unreachable();
+            for (int i = 0; i < padded; ++i) {
+                const float f = first + float(i);
+                span.wf[i] = int32_t(encodeW(oow0 + f * t.oow.dx));
+                span.r[i] = channel(r0 + f * t.r.dx);
+                span.g[i] = channel(g0 + f * t.g.dx);
+                span.b[i] = channel(b0 + f * t.b.dx);
+                span.a[i] = channel(a0 + f * t.a.dx);
             }
-
-            // Texture.
-            int texR = 0, texG = 0, texB = 0, texA = 0;
             if (useTexture) {
-                float sc = 0.0f, tc = 0.0f, w = 0.0f;
-                if (oow > 0.0f) {
-                    w = 1.0f / oow;
-                    sc = sow * w;
-                    tc = tow * w;
+                for (int i = 0; i < padded; ++i) {
+                    const float f = first + float(i);
+                    const float oow = oow0 + f * t.oow.dx;
+                    // Behind the eye (1/w <= 0) the coordinates are 0.
+                    // (Branch-free: a mask instead of a condition, so this loop vectorises.)
+                    const float w = 1.0f / oow;
+                    const float sc = (sow0 + f * t.sow.dx) * w, tc = (tow0 + f * t.tow.dx) * w;
+                    const uint32_t ahead = oow > 0.0f ? ~0u : 0u;
+                    span.w[i] = std::bit_cast<float>(std::bit_cast<uint32_t>(w) & ahead);
+                    span.s[i] = std::bit_cast<float>(std::bit_cast<uint32_t>(sc) & ahead);
+                    span.t[i] = std::bit_cast<float>(std::bit_cast<uint32_t>(tc) & ahead);
                 }
-                int level = 0;
-                bool magnified = true;
-                if (needLod) {
-                    magnified = w <= t.lodThreshold[0];
-                    while (level + 1 < c.levels && w >= t.lodThreshold[level + 1]) ++level;
-                }
-                const bool bilinear = magnified ? bilinearMag : bilinearMin;
-                const uint64_t texel = k.texture == kTex16
-                                           ? sample<true>(c, level, bilinear, sc, tc)
-                                           : sample<false>(c, level, bilinear, sc, tc);
-                texR = int(texel >> 32) & 0xFF;
-                texG = int(texel >> 16) & 0xFF;
-                texB = int(texel) & 0xFF;
-                texA = int(texel >> 48) & 0xFF;
-                if (kGeneric && !c.tmuPass) {
-                    // The texture unit's own combine, with no upstream unit (other = 0).
-                    const int fr = factor(st.texRgbFactor, texR, 0, texA, texA);
-                    const int fg = factor(st.texRgbFactor, texG, 0, texA, texA);
-                    const int fb = factor(st.texRgbFactor, texB, 0, texA, texA);
-                    const int fa = factor(st.texAlphaFactor, texA, 0, texA, texA);
-                    const int outR = combine(st.texRgbFunction, 0, texR, texA, fr, st.texRgbInvert);
-                    const int outG = combine(st.texRgbFunction, 0, texG, texA, fg, st.texRgbInvert);
-                    const int outB = combine(st.texRgbFunction, 0, texB, texA, fb, st.texRgbInvert);
-                    texA = combine(st.texAlphaFunction, 0, texA, texA, fa, st.texAlphaInvert);
-                    texR = outR;
-                    texG = outG;
-                    texB = outB;
-                }
+                if (!needLod) addressSingleLevel(c, bilinearMag, span, padded);
             }
+            // Stage two: the pixel pipeline proper.
+            for (int i = 0; i < n; ++i) {
+                const int x = chunk + i;
+                // Depth.
+                const uint32_t wf = uint32_t(span.wf[i]);
+                if (depthTest) {
+                    const int stored = depthRow[x];
+                    const bool pass = k.depth == kRuntime
+                                          ? compare(st.depthFunction, int(wf), stored)
+                                          : int(wf) < stored;
+                    if (!pass) continue;
+                }
 
-            // Colour and alpha combine.
-            const int iterR = channel(r), iterG = channel(g), iterB = channel(b),
-                      iterA = channel(a);
-            int outR = 0, outG = 0, outB = 0, outA = 0;
-            if constexpr (k.colour == kColourIter) {
-                outR = iterR, outG = iterG, outB = iterB;
-            } else if constexpr (k.colour == kColourLit) {
-                outR = clampByte(((iterR * (iterR + 1)) >> 8) + iterA);
-                outG = clampByte(((iterG * (iterG + 1)) >> 8) + iterA);
-                outB = clampByte(((iterB * (iterB + 1)) >> 8) + iterA);
-            } else if constexpr (k.colour == kColourDecal) {
-                outR = texR, outG = texG, outB = texB;
-            } else if constexpr (k.colour == kColourLitTex) {
-                outR = clampByte(((texR * (iterR + 1)) >> 8) + iterA);
-                outG = clampByte(((texG * (iterG + 1)) >> 8) + iterA);
-                outB = clampByte(((texB * (iterB + 1)) >> 8) + iterA);
-            } else if constexpr (k.colour == kColourModulate) {
-                outR = (texR * (iterR + 1)) >> 8;
-                outG = (texG * (iterG + 1)) >> 8;
-                outB = (texB * (iterB + 1)) >> 8;
-            }
-            if constexpr (k.alpha == kAlphaTexture) {
-                outA = texA;
-            } else if constexpr (k.alpha == kAlphaModulate) {
-                outA = (texA * (iterA + 1)) >> 8;
-            } else if constexpr (k.alpha == kAlphaIter) {
-                outA = iterA;
-            }
-            if constexpr (k.colour == kRuntime || k.alpha == kRuntime) {
-                const int localAlpha = st.alphaLocal == GR_COMBINE_LOCAL_ITERATED   ? iterA
-                                       : st.alphaLocal == GR_COMBINE_LOCAL_CONSTANT ? c.constA
-                                                                                    : int(wf >> 8);
-                const int otherAlpha = st.alphaOther == GR_COMBINE_OTHER_ITERATED  ? iterA
-                                       : st.alphaOther == GR_COMBINE_OTHER_TEXTURE ? texA
-                                                                                   : c.constA;
-                if constexpr (k.colour == kRuntime) {
-                    const bool localIter = st.colorLocal != GR_COMBINE_LOCAL_CONSTANT;
-                    const int lr = localIter ? iterR : c.constR;
-                    const int lg = localIter ? iterG : c.constG;
-                    const int lb = localIter ? iterB : c.constB;
-                    int orr = iterR, og = iterG, ob = iterB;
-                    if (st.colorOther == GR_COMBINE_OTHER_TEXTURE) {
-                        orr = texR, og = texG, ob = texB;
-                    } else if (st.colorOther == GR_COMBINE_OTHER_CONSTANT) {
-                        orr = c.constR, og = c.constG, ob = c.constB;
+                // Texture.
+                int texR = 0, texG = 0, texB = 0, texA = 0;
+                if (useTexture) {
+                    const float w = span.w[i], sc = span.s[i], tc = span.t[i];
+                    int level = 0;
+                    bool magnified = true;
+                    if (needLod) {
+                        magnified = w <= t.lodThreshold[0];
+                        while (level + 1 < c.levels && w >= t.lodThreshold[level + 1]) ++level;
                     }
-                    const GrCombineFactor_t f = st.colorFactor;
-                    outR = combine(st.colorFunction, orr, lr, localAlpha,
-                                   factor(f, lr, otherAlpha, localAlpha, texA), st.colorInvert);
-                    outG = combine(st.colorFunction, og, lg, localAlpha,
-                                   factor(f, lg, otherAlpha, localAlpha, texA), st.colorInvert);
-                    outB = combine(st.colorFunction, ob, lb, localAlpha,
-                                   factor(f, lb, otherAlpha, localAlpha, texA), st.colorInvert);
+                    const bool bilinear = magnified ? bilinearMag : bilinearMin;
+                    uint64_t texel;
+                    if (!needLod) {
+                        texel = k.texture == kTex16 ? fetchAddressed<true>(c, bilinear, span, i)
+                                                    : fetchAddressed<false>(c, bilinear, span, i);
+                    } else {
+                        texel = k.texture == kTex16 ? sample<true>(c, level, bilinear, sc, tc)
+                                                    : sample<false>(c, level, bilinear, sc, tc);
+                    }
+                    texR = int(texel >> 32) & 0xFF;
+                    texG = int(texel >> 16) & 0xFF;
+                    texB = int(texel) & 0xFF;
+                    texA = int(texel >> 48) & 0xFF;
+                    if (kGeneric && !c.tmuPass) {
+                        // The texture unit's own combine, with no upstream unit (other = 0).
+                        const int fr = factor(st.texRgbFactor, texR, 0, texA, texA);
+                        const int fg = factor(st.texRgbFactor, texG, 0, texA, texA);
+                        const int fb = factor(st.texRgbFactor, texB, 0, texA, texA);
+                        const int fa = factor(st.texAlphaFactor, texA, 0, texA, texA);
+                        const int outR =
+                            combine(st.texRgbFunction, 0, texR, texA, fr, st.texRgbInvert);
+                        const int outG =
+                            combine(st.texRgbFunction, 0, texG, texA, fg, st.texRgbInvert);
+                        const int outB =
+                            combine(st.texRgbFunction, 0, texB, texA, fb, st.texRgbInvert);
+                        texA = combine(st.texAlphaFunction, 0, texA, texA, fa, st.texAlphaInvert);
+                        texR = outR;
+                        texG = outG;
+                        texB = outB;
+                    }
                 }
-                if constexpr (k.alpha == kRuntime) {
-                    outA = combine(st.alphaFunction, otherAlpha, localAlpha, localAlpha,
-                                   factor(st.alphaFactor, localAlpha, otherAlpha, localAlpha, texA),
-                                   st.alphaInvert);
+
+                // Colour and alpha combine.
+                const int iterR = span.r[i], iterG = span.g[i], iterB = span.b[i],
+                          iterA = span.a[i];
+                int outR = 0, outG = 0, outB = 0, outA = 0;
+                if constexpr (k.colour == kColourIter) {
+                    outR = iterR, outG = iterG, outB = iterB;
+                } else if constexpr (k.colour == kColourLit) {
+                    outR = clampByte(((iterR * (iterR + 1)) >> 8) + iterA);
+                    outG = clampByte(((iterG * (iterG + 1)) >> 8) + iterA);
+                    outB = clampByte(((iterB * (iterB + 1)) >> 8) + iterA);
+                } else if constexpr (k.colour == kColourDecal) {
+                    outR = texR, outG = texG, outB = texB;
+                } else if constexpr (k.colour == kColourLitTex) {
+                    outR = clampByte(((texR * (iterR + 1)) >> 8) + iterA);
+                    outG = clampByte(((texG * (iterG + 1)) >> 8) + iterA);
+                    outB = clampByte(((texB * (iterB + 1)) >> 8) + iterA);
+                } else if constexpr (k.colour == kColourModulate) {
+                    outR = (texR * (iterR + 1)) >> 8;
+                    outG = (texG * (iterG + 1)) >> 8;
+                    outB = (texB * (iterB + 1)) >> 8;
                 }
-            }
+                if constexpr (k.alpha == kAlphaTexture) {
+                    outA = texA;
+                } else if constexpr (k.alpha == kAlphaModulate) {
+                    outA = (texA * (iterA + 1)) >> 8;
+                } else if constexpr (k.alpha == kAlphaIter) {
+                    outA = iterA;
+                }
+                if constexpr (k.colour == kRuntime || k.alpha == kRuntime) {
+                    const int localAlpha = st.alphaLocal == GR_COMBINE_LOCAL_ITERATED ? iterA
+                                           : st.alphaLocal == GR_COMBINE_LOCAL_CONSTANT
+                                               ? c.constA
+                                               : int(wf >> 8);
+                    const int otherAlpha = st.alphaOther == GR_COMBINE_OTHER_ITERATED  ? iterA
+                                           : st.alphaOther == GR_COMBINE_OTHER_TEXTURE ? texA
+                                                                                       : c.constA;
+                    if constexpr (k.colour == kRuntime) {
+                        const bool localIter = st.colorLocal != GR_COMBINE_LOCAL_CONSTANT;
+                        const int lr = localIter ? iterR : c.constR;
+                        const int lg = localIter ? iterG : c.constG;
+                        const int lb = localIter ? iterB : c.constB;
+                        int orr = iterR, og = iterG, ob = iterB;
+                        if (st.colorOther == GR_COMBINE_OTHER_TEXTURE) {
+                            orr = texR, og = texG, ob = texB;
+                        } else if (st.colorOther == GR_COMBINE_OTHER_CONSTANT) {
+                            orr = c.constR, og = c.constG, ob = c.constB;
+                        }
+                        const GrCombineFactor_t f = st.colorFactor;
+                        outR = combine(st.colorFunction, orr, lr, localAlpha,
+                                       factor(f, lr, otherAlpha, localAlpha, texA), st.colorInvert);
+                        outG = combine(st.colorFunction, og, lg, localAlpha,
+                                       factor(f, lg, otherAlpha, localAlpha, texA), st.colorInvert);
+                        outB = combine(st.colorFunction, ob, lb, localAlpha,
+                                       factor(f, lb, otherAlpha, localAlpha, texA), st.colorInvert);
+                    }
+                    if constexpr (k.alpha == kRuntime) {
+                        outA = combine(
+                            st.alphaFunction, otherAlpha, localAlpha, localAlpha,
+                            factor(st.alphaFactor, localAlpha, otherAlpha, localAlpha, texA),
+                            st.alphaInvert);
+                    }
+                }
 
-            // Alpha test.
-            if constexpr (k.test == kTestGreater) {
-                if (!(outA > alphaRef)) continue;
-            } else if constexpr (k.test == kRuntime) {
-                if (!compare(st.alphaTestFunction, outA, alphaRef)) continue;
-            }
+                // Alpha test.
+                if constexpr (k.test == kTestGreater) {
+                    if (!(outA > alphaRef)) continue;
+                } else if constexpr (k.test == kRuntime) {
+                    if (!compare(st.alphaTestFunction, outA, alphaRef)) continue;
+                }
 
-            // Fog, towards the fog colour, RGB only.
-            if (fogOn) {
-                const int f = c.fogLookup[wf] + 1;
-                outR = clampByte(outR + (((c.fogR - outR) * f) >> 8));
-                outG = clampByte(outG + (((c.fogG - outG) * f) >> 8));
-                outB = clampByte(outB + (((c.fogB - outB) * f) >> 8));
-            }
+                // Fog, towards the fog colour, RGB only.
+                if (fogOn) {
+                    // With f <= 256 the result lies between the colour and the fog colour, so
+                    // it needs no clamping.
+                    const int f = c.fogLookup[wf] + 1;
+                    outR = outR + (((c.fogR - outR) * f) >> 8);
+                    outG = outG + (((c.fogG - outG) * f) >> 8);
+                    outB = outB + (((c.fogB - outB) * f) >> 8);
+                }
 
-            // Blend with the frame buffer.
-            if constexpr (k.blend == kBlendSrcAlpha) {
-                int dr, dg, db;
-                expand565(colourRow[x], dr, dg, db);
-                const int fs = outA + 1, fd = 256 - outA;
-                outR = clampByte(((outR * fs) >> 8) + ((dr * fd) >> 8));
-                outG = clampByte(((outG * fs) >> 8) + ((dg * fd) >> 8));
-                outB = clampByte(((outB * fs) >> 8) + ((db * fd) >> 8));
-            } else if constexpr (k.blend == kRuntime) {
-                if (!c.blendOff) {
+                // Blend with the frame buffer.
+                if constexpr (k.blend == kBlendSrcAlpha) {
                     int dr, dg, db;
                     expand565(colourRow[x], dr, dg, db);
-                    const GrAlphaBlendFnc_t sf = st.blendRgbSrc, df = st.blendRgbDst;
-                    const int nr = clampByte(((outR * blendFactor(sf, outA, dr)) >> 8) +
-                                             ((dr * blendFactor(df, outA, outR)) >> 8));
-                    const int ng = clampByte(((outG * blendFactor(sf, outA, dg)) >> 8) +
-                                             ((dg * blendFactor(df, outA, outG)) >> 8));
-                    const int nb = clampByte(((outB * blendFactor(sf, outA, db)) >> 8) +
-                                             ((db * blendFactor(df, outA, outB)) >> 8));
-                    outR = nr, outG = ng, outB = nb;
+                    const int fs = outA + 1, fd = 256 - outA;
+                    outR = clampByte(((outR * fs) >> 8) + ((dr * fd) >> 8));
+                    outG = clampByte(((outG * fs) >> 8) + ((dg * fd) >> 8));
+                    outB = clampByte(((outB * fs) >> 8) + ((db * fd) >> 8));
+                } else if constexpr (k.blend == kRuntime) {
+                    if (!c.blendOff) {
+                        int dr, dg, db;
+                        expand565(colourRow[x], dr, dg, db);
+                        const GrAlphaBlendFnc_t sf = st.blendRgbSrc, df = st.blendRgbDst;
+                        const int nr = clampByte(((outR * blendFactor(sf, outA, dr)) >> 8) +
+                                                 ((dr * blendFactor(df, outA, outR)) >> 8));
+                        const int ng = clampByte(((outG * blendFactor(sf, outA, dg)) >> 8) +
+                                                 ((dg * blendFactor(df, outA, outG)) >> 8));
+                        const int nb = clampByte(((outB * blendFactor(sf, outA, db)) >> 8) +
+                                                 ((db * blendFactor(df, outA, outB)) >> 8));
+                        outR = nr, outG = ng, outB = nb;
+                    }
                 }
-            }
 
-            // Dither to 5-6-5 and write.
-            const int d = ditherRow + (x & 3);
-            colourRow[x] =
-                uint16_t(c.ditherRed[d][outR] | c.ditherGreen[d][outG] | c.ditherBlue[d][outB]);
-            if (depthWrite) depthRow[x] = uint16_t(wf);
-            ++written;
+                // Dither to 5-6-5 and write.
+                const size_t d = size_t((x & 3) << 8);
+                colourRow[x] =
+                    uint16_t(redBlueRow[d + size_t(outR)] << 11 | greenRow[d + size_t(outG)] << 5 |
+                             redBlueRow[d + size_t(outB)]);
+                if (depthWrite) depthRow[x] = uint16_t(wf);
+                ++written;
+            }
         }
     }
     board().stats.pixels += written;
@@ -764,6 +900,7 @@ const Context& currentContext() {
             c.levelOffset[i] = offset;
             c.levelWidth[i] = w;
             c.widthMask[i] = w - 1;
+            c.widthShift[i] = std::countr_zero(unsigned(w));
             c.heightMask[i] = h - 1;
             c.levelScale[i] = std::ldexp(1.0f, -(s.textureLargeLod + i));
             offset += uint32_t(w * h);
@@ -790,9 +927,8 @@ const Context& currentContext() {
     c.fogLookup = bd.fogLookup;
     const DitherTables& dt = ditherTables();
     const int on = s.ditherMode == GR_DITHER_DISABLE ? 0 : 1;
-    c.ditherRed = dt.red[on];
-    c.ditherGreen = dt.green[on];
-    c.ditherBlue = dt.blue[on];
+    c.ditherRedBlue = &dt.redBlue[on][0][0];
+    c.ditherGreen = &dt.green[on][0][0];
 
     RasterFunction fn = bd.genericOnly ? nullptr : lookup(normalise(s, c));
     c.specialised = fn != nullptr;

@@ -1,0 +1,270 @@
+// Software board benchmarks, single thread: fill rate, small-triangle set-up, and the
+// reference scene (10,000 textured triangles covering about three screens), the last one
+// also through OpenGL on Mesa's llvmpipe when OSMesa is available, for comparison.
+#include <benchmark/benchmark.h>
+
+#include <cmath>
+#include <cstdint>
+#include <cstdlib>
+#include <vector>
+
+#include "glide/board_stats.h"
+#include "glide/glide.h"
+
+#ifdef HALCYON_HAVE_OSMESA
+#include <GL/gl.h>
+#include <GL/osmesa.h>
+#endif
+
+namespace {
+
+constexpr int kWidth = 640, kHeight = 480;
+
+struct XorShift32 {
+    uint32_t state;
+    uint32_t next() {
+        state ^= state << 13;
+        state ^= state >> 17;
+        state ^= state << 5;
+        return state;
+    }
+    float uniform() { return float(next() >> 8) * (1.0f / 16777216.0f); }  // [0, 1)
+    float range(float lo, float hi) { return lo + (hi - lo) * uniform(); }
+};
+
+// A 256x256 RGB565 texture with some structure, shared by every benchmark.
+std::vector<uint16_t> makeTexture() {
+    std::vector<uint16_t> t(256 * 256);
+    for (int y = 0; y < 256; ++y) {
+        for (int x = 0; x < 256; ++x) {
+            const int r = (x ^ y) & 0xFF, g = (x * 3 + y) & 0xFF, b = (y * 5) & 0xFF;
+            t[size_t(y) * 256 + x] = uint16_t((r >> 3) << 11 | (g >> 2) << 5 | (b >> 3));
+        }
+    }
+    return t;
+}
+
+GrTexInfo gTextureInfo;
+std::vector<uint16_t> gTexels;
+
+// The engine's display set-up plus the state of the reference scene.
+void openBoard(bool fog) {
+    grGlideInit();
+    grSstWinOpen(0, GR_RESOLUTION_640x480, GR_REFRESH_60Hz, GR_COLORFORMAT_ARGB,
+                 GR_ORIGIN_UPPER_LEFT, 2, 1);
+    grCullMode(GR_CULL_DISABLE);
+    grDepthBufferMode(GR_DEPTHBUFFER_WBUFFER);
+    grDepthBufferFunction(GR_CMP_LESS);
+    grDepthMask(FXTRUE);
+    grTexMipMapMode(GR_TMU0, GR_MIPMAP_NEAREST, FXFALSE);
+    grTexCombine(GR_TMU0, GR_COMBINE_FUNCTION_LOCAL, GR_COMBINE_FACTOR_ZERO,
+                 GR_COMBINE_FUNCTION_LOCAL_ALPHA, GR_COMBINE_FACTOR_ZERO, FXFALSE, FXFALSE);
+    grColorCombine(GR_COMBINE_FUNCTION_SCALE_OTHER, GR_COMBINE_FACTOR_LOCAL,
+                   GR_COMBINE_LOCAL_ITERATED, GR_COMBINE_OTHER_TEXTURE, FXFALSE);
+    grAlphaCombine(GR_COMBINE_FUNCTION_SCALE_OTHER, GR_COMBINE_FACTOR_ONE,
+                   GR_COMBINE_LOCAL_ITERATED, GR_COMBINE_OTHER_TEXTURE, FXFALSE);
+    grAlphaBlendFunction(GR_BLEND_ONE, GR_BLEND_ZERO, GR_BLEND_ONE, GR_BLEND_ZERO);
+    grAlphaTestFunction(GR_CMP_ALWAYS);
+    grDitherMode(GR_DITHER_4x4);
+    grTexFilterMode(GR_TMU0, GR_TEXTUREFILTER_BILINEAR, GR_TEXTUREFILTER_BILINEAR);
+    grTexClampMode(GR_TMU0, GR_TEXTURECLAMP_WRAP, GR_TEXTURECLAMP_WRAP);
+    if (gTexels.empty()) gTexels = makeTexture();
+    gTextureInfo =
+        GrTexInfo{GR_LOD_256, GR_LOD_256, GR_ASPECT_1x1, GR_TEXFMT_RGB_565, gTexels.data()};
+    grTexDownloadMipMap(GR_TMU0, 0, GR_MIPMAPLEVELMASK_BOTH, &gTextureInfo);
+    grTexSource(GR_TMU0, 0, GR_MIPMAPLEVELMASK_BOTH, &gTextureInfo);
+    if (fog) {
+        GrFog_t table[GR_FOG_TABLE_SIZE];
+        guFogGenerateExp(table, 0.2f);
+        grFogTable(table);
+        grFogColorValue(0x00808890);
+        grFogMode(GR_FOG_WITH_TABLE);
+    } else {
+        grFogMode(GR_FOG_DISABLE);
+    }
+    grBufferClear(0, 0, 0xFFFF);
+}
+
+GrVertex vertex(float x, float y, float w, float s, float t, float r, float g, float b) {
+    GrVertex v{};
+    v.x = x;
+    v.y = y;
+    v.r = r;
+    v.g = g;
+    v.b = b;
+    v.a = 0;
+    v.oow = 1.0f / w;
+    v.tmuvtx[0].sow = s / w;
+    v.tmuvtx[0].tow = t / w;
+    return v;
+}
+
+// Fill: the full screen as two triangles, bilinear 256x256 texture, W test and write,
+// table fog, dither. Pixels per second from the board's own counter.
+void BM_Fill(benchmark::State& state) {
+    openBoard(true);
+    // w rises from 1 (bottom) to 3 (top); about one texel per pixel.
+    const GrVertex quad[4] = {
+        vertex(0, 0, 3, 0, 0, 255, 220, 200), vertex(640, 0, 3, 640, 0, 200, 255, 220),
+        vertex(640, 480, 1, 640, 480, 220, 200, 255), vertex(0, 480, 1, 0, 480, 255, 255, 255)};
+    const uint64_t before = boardStats().pixels;
+    for (auto _ : state) {
+        grBufferClear(0, 0, 0xFFFF);
+        grDrawPolygonVertexList(4, quad);
+    }
+    const uint64_t pixels = boardStats().pixels - before;
+    state.counters["Mpixel/s"] =
+        benchmark::Counter(double(pixels) / 1e6, benchmark::Counter::kIsRate);
+}
+BENCHMARK(BM_Fill)->Unit(benchmark::kMillisecond);
+
+// Set-up: 100,000 triangles of about 10 pixels each, drawn one call per triangle.
+void BM_SmallTriangles(benchmark::State& state) {
+    openBoard(false);
+    constexpr int kCount = 100000;
+    std::vector<GrVertex> v;
+    v.reserve(kCount * 3);
+    XorShift32 rng{12345};
+    for (int i = 0; i < kCount; ++i) {
+        const float cx = rng.range(10, 630), cy = rng.range(10, 470);
+        const float w = rng.range(1, 4), angle = rng.range(0, 6.2831853f);
+        const float side = 4.8f;  // equilateral of side 4.8: about 10 pixels
+        for (int k = 0; k < 3; ++k) {
+            const float a = angle + float(k) * 2.0943951f;
+            const float x = cx + side * 0.57735f * std::cos(a),
+                        y = cy + side * 0.57735f * std::sin(a);
+            v.push_back(vertex(x, y, w, x, y, 200, 180, 160));
+        }
+    }
+    const uint64_t before = boardStats().trianglesDrawn;
+    for (auto _ : state) {
+        grBufferClear(0, 0, 0xFFFF);
+        for (int i = 0; i < kCount; ++i) grDrawPolygonVertexList(3, &v[size_t(i) * 3]);
+    }
+    const uint64_t drawn = boardStats().trianglesDrawn - before;
+    state.counters["Mtriangles/s"] =
+        benchmark::Counter(double(drawn) / 1e6, benchmark::Counter::kIsRate);
+}
+BENCHMARK(BM_SmallTriangles)->Unit(benchmark::kMillisecond);
+
+// The reference scene: 10,000 equilateral triangles of area 3*640*480/10000, random
+// centres and rotations, per-vertex w in [1, 4], one texel per pixel, random colours.
+struct SceneVertex {
+    float x, y, w, s, t, r, g, b;
+};
+
+std::vector<SceneVertex> referenceScene() {
+    constexpr int kCount = 10000;
+    const float area = 3.0f * kWidth * kHeight / kCount;
+    const float side = std::sqrt(4.0f * area / std::sqrt(3.0f));
+    const float radius = side / std::sqrt(3.0f);
+    std::vector<SceneVertex> v;
+    v.reserve(kCount * 3);
+    XorShift32 rng{12345};
+    for (int i = 0; i < kCount; ++i) {
+        const float cx = rng.range(0, kWidth), cy = rng.range(0, kHeight);
+        const float angle = rng.range(0, 6.2831853f);
+        const float s0 = rng.range(0, 256), t0 = rng.range(0, 256);
+        for (int k = 0; k < 3; ++k) {
+            const float a = angle + float(k) * 2.0943951f;
+            const float dx = radius * std::cos(a), dy = radius * std::sin(a);
+            SceneVertex sv;
+            sv.x = cx + dx;
+            sv.y = cy + dy;
+            sv.w = rng.range(1, 4);
+            sv.s = s0 + dx;  // one texel of the 256 map per pixel
+            sv.t = t0 + dy;
+            sv.r = rng.range(0, 255);
+            sv.g = rng.range(0, 255);
+            sv.b = rng.range(0, 255);
+            v.push_back(sv);
+        }
+    }
+    return v;
+}
+
+void BM_ReferenceScene(benchmark::State& state) {
+    openBoard(false);
+    const std::vector<SceneVertex> scene = referenceScene();
+    std::vector<GrVertex> v;
+    for (const SceneVertex& s : scene) v.push_back(vertex(s.x, s.y, s.w, s.s, s.t, s.r, s.g, s.b));
+    const uint64_t before = boardStats().pixels;
+    int frames = 0;
+    for (auto _ : state) {
+        grBufferClear(0, 0, 0xFFFF);
+        for (size_t i = 0; i < v.size(); i += 3) grDrawPolygonVertexList(3, &v[i]);
+        grBufferSwap(1);
+        ++frames;
+    }
+    state.counters["pixels/frame"] = double(boardStats().pixels - before) / double(frames);
+}
+BENCHMARK(BM_ReferenceScene)->Unit(benchmark::kMillisecond);
+
+#ifdef HALCYON_HAVE_OSMESA
+// The same scene through OpenGL on Mesa (llvmpipe, one thread): perspective through the
+// clip-space w, 16-bit depth, bilinear repeat texture modulated by the vertex colour.
+void BM_ReferenceSceneLlvmpipe(benchmark::State& state) {
+    setenv("LP_NUM_THREADS", "1", 1);
+    OSMesaContext context = OSMesaCreateContextExt(OSMESA_RGBA, 16, 0, 0, nullptr);
+    if (context == nullptr) {
+        state.SkipWithError("OSMesa context not available");
+        return;
+    }
+    std::vector<uint8_t> buffer(size_t(kWidth) * kHeight * 4);
+    if (!OSMesaMakeCurrent(context, buffer.data(), GL_UNSIGNED_BYTE, kWidth, kHeight)) {
+        state.SkipWithError("OSMesaMakeCurrent failed");
+        OSMesaDestroyContext(context);
+        return;
+    }
+    state.SetLabel(reinterpret_cast<const char*>(glGetString(GL_RENDERER)));
+    glViewport(0, 0, kWidth, kHeight);
+    glMatrixMode(GL_PROJECTION);
+    glLoadIdentity();
+    glOrtho(0, kWidth, kHeight, 0, -1, 1);
+    glMatrixMode(GL_MODELVIEW);
+    glLoadIdentity();
+    glEnable(GL_DEPTH_TEST);
+    glDepthFunc(GL_LESS);
+    glEnable(GL_DITHER);
+    glEnable(GL_TEXTURE_2D);
+    if (gTexels.empty()) gTexels = makeTexture();
+    GLuint texture = 0;
+    glGenTextures(1, &texture);
+    glBindTexture(GL_TEXTURE_2D, texture);
+    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGB, 256, 256, 0, GL_RGB, GL_UNSIGNED_SHORT_5_6_5,
+                 gTexels.data());
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_REPEAT);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_REPEAT);
+    glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_MODULATE);
+
+    const std::vector<SceneVertex> scene = referenceScene();
+    std::vector<float> positions, texcoords;
+    std::vector<uint8_t> colours;
+    for (const SceneVertex& s : scene) {
+        // Clip-space position (x w, y w, z w, w): divides back to the screen point, and
+        // texture coordinates are interpolated perspective-correctly in 1/w.
+        const float z = (s.w - 1.0f) / 3.0f * 2.0f - 1.0f;
+        positions.insert(positions.end(), {s.x * s.w, s.y * s.w, z * s.w, s.w});
+        texcoords.insert(texcoords.end(), {s.s / 256.0f, s.t / 256.0f});
+        colours.insert(colours.end(), {uint8_t(s.r), uint8_t(s.g), uint8_t(s.b), 255});
+    }
+    glEnableClientState(GL_VERTEX_ARRAY);
+    glEnableClientState(GL_TEXTURE_COORD_ARRAY);
+    glEnableClientState(GL_COLOR_ARRAY);
+    glVertexPointer(4, GL_FLOAT, 0, positions.data());
+    glTexCoordPointer(2, GL_FLOAT, 0, texcoords.data());
+    glColorPointer(4, GL_UNSIGNED_BYTE, 0, colours.data());
+    for (auto _ : state) {
+        glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+        glDrawArrays(GL_TRIANGLES, 0, GLsizei(scene.size()));
+        glFinish();
+    }
+    glDeleteTextures(1, &texture);
+    OSMesaDestroyContext(context);
+}
+BENCHMARK(BM_ReferenceSceneLlvmpipe)->Unit(benchmark::kMillisecond);
+#endif
+
+}  // namespace
