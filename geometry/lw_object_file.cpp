@@ -574,6 +574,17 @@ void LWObjectFile::dropBadPolygons(const char* path) {
 
 void LWObjectFile::computeTextureCoordinates(const char* path) {
     (void)path;
+    // Without any image-mapped surface every entry would stay (0, 0): keep no table.
+    bool mapped = false;
+    for (int s = 1; s < surfaceCount; ++s) {
+        const SurfaceRecord* surface = surfaces[s].get();
+        if (surface != nullptr && surface->colorTextureType &&
+            mapTypeOf(surface->colorTextureType.get()) != MapType::None) {
+            mapped = true;
+        }
+    }
+    uvTable.clear();
+    if (!mapped) return;
     uvTable.assign(static_cast<size_t>(surfaceCount - 1) * static_cast<size_t>(pointCount),
                    TexCoord{});
     std::vector<float> fractions;

@@ -110,7 +110,7 @@ class LWObjectFile {
     // holds what was read before the damage). Used by the fuzz target and the tests.
     bool parse(const unsigned char* data, size_t size, const char* path, std::string& error);
 
-    // Coordinates of point `point` on surface `surface` (1-based).
+    // Coordinates of point `point` on surface `surface` (1-based); the table must exist.
     const TexCoord& uv(int surface, int point) const {
         return uvTable[static_cast<size_t>(surface - 1) * static_cast<size_t>(pointCount) +
                        static_cast<size_t>(point)];
@@ -126,7 +126,8 @@ class LWObjectFile {
     OwnedText surfaceNames[kSurfaceSlots];
     int surfaceCount = 1;
     // (surfaceCount - 1) * pointCount entries; entry (s - 1) * pointCount + p is point p on
-    // surface s. Entries no polygon sets stay (0, 0).
+    // surface s. Entries no polygon sets stay (0, 0). Empty when no listed surface has an
+    // image map (every coordinate would be 0).
     std::vector<TexCoord> uvTable;
 
   private:

@@ -282,7 +282,7 @@ TEST(LWObjectFile, TexturePassStopsAtDetailsAndUnknownSurfaces) {
     LwoWriter unknownType = mappedQuad("Fractal Noise", 4);
     LWObjectFile third;
     ASSERT_TRUE(parseBytes(third, unknownType.bytes()).ok);
-    EXPECT_FLOAT_EQ(third.uv(1, 0).u, 0.0f);
+    EXPECT_TRUE(third.uvTable.empty());  // no known map: every coordinate stays 0
 }
 
 // Damaged files ----------------------------------------------------------------------------
@@ -486,6 +486,12 @@ TEST(LWObjectFileDamage, SurfaceNumbersAndNamesBeyondTheSlots) {
     EXPECT_STREQ(file.surfaceNames[99].get(), "S99");
     EXPECT_NE(file.surfaces[99], nullptr);
     EXPECT_EQ(file.uvTable.size(), 99u * 3u);
+
+    // Without an image-mapped surface no table is kept.
+    LwoWriter plain = makeCube("Box", true, 0);
+    LWObjectFile cube;
+    ASSERT_TRUE(parseBytes(cube, plain.bytes()).ok);
+    EXPECT_TRUE(cube.uvTable.empty());
     EXPECT_THAT(read.messages, HasSubstr("more than 99 surface names; 'S100'"));
     EXPECT_THAT(read.messages, HasSubstr("polygon 1 uses surface 150, outside 1..99"));
     EXPECT_THAT(read.messages, HasSubstr("polygon 2 uses surface 0, outside 1..99"));
