@@ -427,9 +427,9 @@ struct SpanValues {
     alignas(16) float s[kChunk];  // texture coordinates, 0..256 across the map
     alignas(16) float t[kChunk];
     // With a single texture level: texel indices of the (up to) four texels and their
-    // bilinear weights (4.4 fixed point products, summing to 256).
+    // 4-bit bilinear fractions.
     alignas(16) int32_t index[4][kChunk];
-    alignas(16) int32_t weight[4][kChunk];
+    alignas(16) int32_t fraction[2][kChunk];  // 4-bit s and t fractions
 };
 
 inline int clampTo(int v, int lo, int hi) {
@@ -464,10 +464,8 @@ inline void addressSingleLevel(const Context& c, bool bilinear, SpanValues& span
             span.index[1][i] = y0 + x1;
             span.index[2][i] = y1 + x0;
             span.index[3][i] = y1 + x1;
-            span.weight[0][i] = (16 - fs) * (16 - ft);
-            span.weight[1][i] = fs * (16 - ft);
-            span.weight[2][i] = (16 - fs) * ft;
-            span.weight[3][i] = fs * ft;
+            span.fraction[0][i] = fs;
+            span.fraction[1][i] = ft;
         }
         return;
     }
@@ -483,10 +481,8 @@ inline void addressSingleLevel(const Context& c, bool bilinear, SpanValues& span
         span.index[1][i] = y0 + x1;
         span.index[2][i] = y1 + x0;
         span.index[3][i] = y1 + x1;
-        span.weight[0][i] = (16 - fs) * (16 - ft);
-        span.weight[1][i] = fs * (16 - ft);
-        span.weight[2][i] = (16 - fs) * ft;
-        span.weight[3][i] = fs * ft;
+        span.fraction[0][i] = fs;
+        span.fraction[1][i] = ft;
     }
 }
 
@@ -502,10 +498,13 @@ inline uint64_t fetchIndex(const Context& c, int32_t index) {
 template <bool kIs16>
 inline uint64_t fetchAddressed(const Context& c, bool bilinear, const SpanValues& span, int i) {
     if (!bilinear) return fetchIndex<kIs16>(c, span.index[0][i]);
-    const uint64_t sum = fetchIndex<kIs16>(c, span.index[0][i]) * uint64_t(span.weight[0][i]) +
-                         fetchIndex<kIs16>(c, span.index[1][i]) * uint64_t(span.weight[1][i]) +
-                         fetchIndex<kIs16>(c, span.index[2][i]) * uint64_t(span.weight[2][i]) +
-                         fetchIndex<kIs16>(c, span.index[3][i]) * uint64_t(span.weight[3][i]);
+    // The same sum as sample()'s, weighing along s first: lanes stay below 2^16 throughout.
+    const uint64_t fs = uint64_t(span.fraction[0][i]), ft = uint64_t(span.fraction[1][i]);
+    const uint64_t top = fetchIndex<kIs16>(c, span.index[0][i]) * (16 - fs) +
+                         fetchIndex<kIs16>(c, span.index[1][i]) * fs;
+    const uint64_t bottom = fetchIndex<kIs16>(c, span.index[2][i]) * (16 - fs) +
+                            fetchIndex<kIs16>(c, span.index[3][i]) * fs;
+    const uint64_t sum = top * (16 - ft) + bottom * ft;
     return (sum >> 8) & 0x00FF00FF00FF00FFull;
 }
 
@@ -526,6 +525,11 @@ void rasterise(const Context& c, const Setup& t) {
     const int alphaRef = c.alphaRef;
     uint64_t written = 0;
     SpanValues span;
+    // Which per-pixel values this state reads at all.
+    constexpr bool kIterRgb = kGeneric || k.colour != kColourDecal;
+    constexpr bool kIterAlpha = kGeneric || k.colour == kColourLit || k.colour == kColourLitTex ||
+                                k.alpha == kAlphaModulate || k.alpha == kAlphaIter;
+    constexpr bool kNeedW = kGeneric || k.depth != kDepthNone || k.fog != 0;
 
     for (int y = t.yStart; y < t.yEnd; ++y) {
         const float yc = float(y) + 0.5f;
@@ -559,13 +563,22 @@ void rasterise(const Context& c, const Setup& t) {
             // short spans need no scalar tail.
             const int padded = (n + 3) & ~3;
             if ((padded & 3) != 0) __builtin_unreachable();
-            for (int i = 0; i < padded; ++i) {
-                const float f = first + float(i);
-                span.wf[i] = int32_t(encodeW(oow0 + f * t.oow.dx));
-                span.r[i] = channel(r0 + f * t.r.dx);
-                span.g[i] = channel(g0 + f * t.g.dx);
-                span.b[i] = channel(b0 + f * t.b.dx);
-                span.a[i] = channel(a0 + f * t.a.dx);
+            if (kNeedW) {
+                for (int i = 0; i < padded; ++i) {
+                    span.wf[i] = int32_t(encodeW(oow0 + (first + float(i)) * t.oow.dx));
+                }
+            }
+            if constexpr (kIterRgb) {
+                for (int i = 0; i < padded; ++i) {
+                    const float f = first + float(i);
+                    span.r[i] = channel(r0 + f * t.r.dx);
+                    span.g[i] = channel(g0 + f * t.g.dx);
+                    span.b[i] = channel(b0 + f * t.b.dx);
+                }
+            }
+            if constexpr (kIterAlpha) {
+                for (int i = 0; i < padded; ++i)
+                    span.a[i] = channel(a0 + (first + float(i)) * t.a.dx);
             }
             if (useTexture) {
                 for (int i = 0; i < padded; ++i) {
@@ -586,7 +599,7 @@ void rasterise(const Context& c, const Setup& t) {
             for (int i = 0; i < n; ++i) {
                 const int x = chunk + i;
                 // Depth.
-                const uint32_t wf = uint32_t(span.wf[i]);
+                const uint32_t wf = kNeedW ? uint32_t(span.wf[i]) : 0u;
                 if (depthTest) {
                     const int stored = depthRow[x];
                     const bool pass = k.depth == kRuntime
@@ -638,8 +651,8 @@ void rasterise(const Context& c, const Setup& t) {
                 }
 
                 // Colour and alpha combine.
-                const int iterR = span.r[i], iterG = span.g[i], iterB = span.b[i],
-                          iterA = span.a[i];
+                const int iterR = kIterRgb ? span.r[i] : 0, iterG = kIterRgb ? span.g[i] : 0;
+                const int iterB = kIterRgb ? span.b[i] : 0, iterA = kIterAlpha ? span.a[i] : 0;
                 int outR = 0, outG = 0, outB = 0, outA = 0;
                 if constexpr (k.colour == kColourIter) {
                     outR = iterR, outG = iterG, outB = iterB;
