@@ -418,6 +418,10 @@ constexpr int kChunk = 64;
 
 // Per-pixel values of up to kChunk pixels of a span, computed ahead of the pipeline.
 struct SpanValues {
+    alignas(16) int32_t x[kChunk];  // the queued pixels
+    alignas(16) int32_t y[kChunk];
+    alignas(16) float fx[kChunk];  // pixel centre relative to the plane origin
+    alignas(16) float fy[kChunk];
     alignas(16) int32_t wf[kChunk];  // 16-bit W value
     alignas(16) int32_t r[kChunk];   // iterated channels, 0..255
     alignas(16) int32_t g[kChunk];
@@ -531,6 +535,219 @@ void rasterise(const Context& c, const Setup& t) {
                                 k.alpha == kAlphaModulate || k.alpha == kAlphaIter;
     constexpr bool kNeedW = kGeneric || k.depth != kDepthNone || k.fog != 0;
 
+    // Pixels are queued, across rows, in groups of up to kChunk; each group is then run
+    // through stage one (branch-free, so the compiler can work on several pixels at once:
+    // W values, iterated channels, perspective-divided texture coordinates, texel
+    // addresses) and stage two (the pixel pipeline proper). Stage one runs over whole
+    // groups of four; the spare values are never used.
+    auto flush = [&](int n) {
+        const int padded = (n + 3) & ~3;
+        if ((padded & 3) != 0) __builtin_unreachable();
+        for (int i = 0; i < padded; ++i) {
+            span.fx[i] = float(span.x[i]) + 0.5f - t.x0;
+            span.fy[i] = float(span.y[i]) + 0.5f - t.y0;
+        }
+        if (kNeedW) {
+            for (int i = 0; i < padded; ++i) {
+                span.wf[i] =
+                    int32_t(encodeW(t.oow.at0 + span.fx[i] * t.oow.dx + span.fy[i] * t.oow.dy));
+            }
+        }
+        if constexpr (kIterRgb) {
+            for (int i = 0; i < padded; ++i) {
+                const float fx = span.fx[i], fy = span.fy[i];
+                span.r[i] = channel(t.r.at0 + fx * t.r.dx + fy * t.r.dy);
+                span.g[i] = channel(t.g.at0 + fx * t.g.dx + fy * t.g.dy);
+                span.b[i] = channel(t.b.at0 + fx * t.b.dx + fy * t.b.dy);
+            }
+        }
+        if constexpr (kIterAlpha) {
+            for (int i = 0; i < padded; ++i) {
+                span.a[i] = channel(t.a.at0 + span.fx[i] * t.a.dx + span.fy[i] * t.a.dy);
+            }
+        }
+        if (useTexture) {
+            for (int i = 0; i < padded; ++i) {
+                const float fx = span.fx[i], fy = span.fy[i];
+                const float oow = t.oow.at0 + fx * t.oow.dx + fy * t.oow.dy;
+                // Behind the eye (1/w <= 0) the coordinates are 0; a mask rather than a
+                // condition keeps the loop vectorisable.
+                const float w = 1.0f / oow;
+                const float sc = (t.sow.at0 + fx * t.sow.dx + fy * t.sow.dy) * w;
+                const float tc = (t.tow.at0 + fx * t.tow.dx + fy * t.tow.dy) * w;
+                const uint32_t ahead = oow > 0.0f ? ~0u : 0u;
+                span.w[i] = std::bit_cast<float>(std::bit_cast<uint32_t>(w) & ahead);
+                span.s[i] = std::bit_cast<float>(std::bit_cast<uint32_t>(sc) & ahead);
+                span.t[i] = std::bit_cast<float>(std::bit_cast<uint32_t>(tc) & ahead);
+            }
+            if (!needLod) addressSingleLevel(c, bilinearMag, span, padded);
+        }
+        // Stage two: the pixel pipeline proper.
+        for (int i = 0; i < n; ++i) {
+            const int x = span.x[i], y = span.y[i];
+            uint16_t* colourRow = c.color + size_t(y) * size_t(c.stride);
+            uint16_t* depthRow = c.depth + size_t(y) * size_t(c.stride);
+            const uint8_t* redBlueRow = c.ditherRedBlue + (y & 3) * 4 * 256;
+            const uint8_t* greenRow = c.ditherGreen + (y & 3) * 4 * 256;
+            // Depth.
+            const uint32_t wf = kNeedW ? uint32_t(span.wf[i]) : 0u;
+            if (depthTest) {
+                const int stored = depthRow[x];
+                const bool pass = k.depth == kRuntime ? compare(st.depthFunction, int(wf), stored)
+                                                      : int(wf) < stored;
+                if (!pass) continue;
+            }
+
+            // Texture.
+            int texR = 0, texG = 0, texB = 0, texA = 0;
+            if (useTexture) {
+                const float w = span.w[i], sc = span.s[i], tc = span.t[i];
+                int level = 0;
+                bool magnified = true;
+                if (needLod) {
+                    magnified = w <= t.lodThreshold[0];
+                    while (level + 1 < c.levels && w >= t.lodThreshold[level + 1]) ++level;
+                }
+                const bool bilinear = magnified ? bilinearMag : bilinearMin;
+                uint64_t texel;
+                if (!needLod) {
+                    texel = k.texture == kTex16 ? fetchAddressed<true>(c, bilinear, span, i)
+                                                : fetchAddressed<false>(c, bilinear, span, i);
+                } else {
+                    texel = k.texture == kTex16 ? sample<true>(c, level, bilinear, sc, tc)
+                                                : sample<false>(c, level, bilinear, sc, tc);
+                }
+                texR = int(texel >> 32) & 0xFF;
+                texG = int(texel >> 16) & 0xFF;
+                texB = int(texel) & 0xFF;
+                texA = int(texel >> 48) & 0xFF;
+                if (kGeneric && !c.tmuPass) {
+                    // The texture unit's own combine, with no upstream unit (other = 0).
+                    const int fr = factor(st.texRgbFactor, texR, 0, texA, texA);
+                    const int fg = factor(st.texRgbFactor, texG, 0, texA, texA);
+                    const int fb = factor(st.texRgbFactor, texB, 0, texA, texA);
+                    const int fa = factor(st.texAlphaFactor, texA, 0, texA, texA);
+                    const int outR = combine(st.texRgbFunction, 0, texR, texA, fr, st.texRgbInvert);
+                    const int outG = combine(st.texRgbFunction, 0, texG, texA, fg, st.texRgbInvert);
+                    const int outB = combine(st.texRgbFunction, 0, texB, texA, fb, st.texRgbInvert);
+                    texA = combine(st.texAlphaFunction, 0, texA, texA, fa, st.texAlphaInvert);
+                    texR = outR;
+                    texG = outG;
+                    texB = outB;
+                }
+            }
+
+            // Colour and alpha combine.
+            const int iterR = kIterRgb ? span.r[i] : 0, iterG = kIterRgb ? span.g[i] : 0;
+            const int iterB = kIterRgb ? span.b[i] : 0, iterA = kIterAlpha ? span.a[i] : 0;
+            int outR = 0, outG = 0, outB = 0, outA = 0;
+            if constexpr (k.colour == kColourIter) {
+                outR = iterR, outG = iterG, outB = iterB;
+            } else if constexpr (k.colour == kColourLit) {
+                outR = clampByte(((iterR * (iterR + 1)) >> 8) + iterA);
+                outG = clampByte(((iterG * (iterG + 1)) >> 8) + iterA);
+                outB = clampByte(((iterB * (iterB + 1)) >> 8) + iterA);
+            } else if constexpr (k.colour == kColourDecal) {
+                outR = texR, outG = texG, outB = texB;
+            } else if constexpr (k.colour == kColourLitTex) {
+                outR = clampByte(((texR * (iterR + 1)) >> 8) + iterA);
+                outG = clampByte(((texG * (iterG + 1)) >> 8) + iterA);
+                outB = clampByte(((texB * (iterB + 1)) >> 8) + iterA);
+            } else if constexpr (k.colour == kColourModulate) {
+                outR = (texR * (iterR + 1)) >> 8;
+                outG = (texG * (iterG + 1)) >> 8;
+                outB = (texB * (iterB + 1)) >> 8;
+            }
+            if constexpr (k.alpha == kAlphaTexture) {
+                outA = texA;
+            } else if constexpr (k.alpha == kAlphaModulate) {
+                outA = (texA * (iterA + 1)) >> 8;
+            } else if constexpr (k.alpha == kAlphaIter) {
+                outA = iterA;
+            }
+            if constexpr (k.colour == kRuntime || k.alpha == kRuntime) {
+                const int localAlpha = st.alphaLocal == GR_COMBINE_LOCAL_ITERATED   ? iterA
+                                       : st.alphaLocal == GR_COMBINE_LOCAL_CONSTANT ? c.constA
+                                                                                    : int(wf >> 8);
+                const int otherAlpha = st.alphaOther == GR_COMBINE_OTHER_ITERATED  ? iterA
+                                       : st.alphaOther == GR_COMBINE_OTHER_TEXTURE ? texA
+                                                                                   : c.constA;
+                if constexpr (k.colour == kRuntime) {
+                    const bool localIter = st.colorLocal != GR_COMBINE_LOCAL_CONSTANT;
+                    const int lr = localIter ? iterR : c.constR;
+                    const int lg = localIter ? iterG : c.constG;
+                    const int lb = localIter ? iterB : c.constB;
+                    int orr = iterR, og = iterG, ob = iterB;
+                    if (st.colorOther == GR_COMBINE_OTHER_TEXTURE) {
+                        orr = texR, og = texG, ob = texB;
+                    } else if (st.colorOther == GR_COMBINE_OTHER_CONSTANT) {
+                        orr = c.constR, og = c.constG, ob = c.constB;
+                    }
+                    const GrCombineFactor_t f = st.colorFactor;
+                    outR = combine(st.colorFunction, orr, lr, localAlpha,
+                                   factor(f, lr, otherAlpha, localAlpha, texA), st.colorInvert);
+                    outG = combine(st.colorFunction, og, lg, localAlpha,
+                                   factor(f, lg, otherAlpha, localAlpha, texA), st.colorInvert);
+                    outB = combine(st.colorFunction, ob, lb, localAlpha,
+                                   factor(f, lb, otherAlpha, localAlpha, texA), st.colorInvert);
+                }
+                if constexpr (k.alpha == kRuntime) {
+                    outA = combine(st.alphaFunction, otherAlpha, localAlpha, localAlpha,
+                                   factor(st.alphaFactor, localAlpha, otherAlpha, localAlpha, texA),
+                                   st.alphaInvert);
+                }
+            }
+
+            // Alpha test.
+            if constexpr (k.test == kTestGreater) {
+                if (!(outA > alphaRef)) continue;
+            } else if constexpr (k.test == kRuntime) {
+                if (!compare(st.alphaTestFunction, outA, alphaRef)) continue;
+            }
+
+            // Fog, towards the fog colour, RGB only.
+            if (fogOn) {
+                // With f <= 256 the result lies between the colour and the fog colour, so
+                // it needs no clamping.
+                const int f = c.fogLookup[wf] + 1;
+                outR = outR + (((c.fogR - outR) * f) >> 8);
+                outG = outG + (((c.fogG - outG) * f) >> 8);
+                outB = outB + (((c.fogB - outB) * f) >> 8);
+            }
+
+            // Blend with the frame buffer.
+            if constexpr (k.blend == kBlendSrcAlpha) {
+                int dr, dg, db;
+                expand565(colourRow[x], dr, dg, db);
+                const int fs = outA + 1, fd = 256 - outA;
+                outR = clampByte(((outR * fs) >> 8) + ((dr * fd) >> 8));
+                outG = clampByte(((outG * fs) >> 8) + ((dg * fd) >> 8));
+                outB = clampByte(((outB * fs) >> 8) + ((db * fd) >> 8));
+            } else if constexpr (k.blend == kRuntime) {
+                if (!c.blendOff) {
+                    int dr, dg, db;
+                    expand565(colourRow[x], dr, dg, db);
+                    const GrAlphaBlendFnc_t sf = st.blendRgbSrc, df = st.blendRgbDst;
+                    const int nr = clampByte(((outR * blendFactor(sf, outA, dr)) >> 8) +
+                                             ((dr * blendFactor(df, outA, outR)) >> 8));
+                    const int ng = clampByte(((outG * blendFactor(sf, outA, dg)) >> 8) +
+                                             ((dg * blendFactor(df, outA, outG)) >> 8));
+                    const int nb = clampByte(((outB * blendFactor(sf, outA, db)) >> 8) +
+                                             ((db * blendFactor(df, outA, outB)) >> 8));
+                    outR = nr, outG = ng, outB = nb;
+                }
+            }
+
+            // Dither to 5-6-5 and write.
+            const size_t d = size_t((x & 3) << 8);
+            colourRow[x] = uint16_t(redBlueRow[d + size_t(outR)] << 11 |
+                                    greenRow[d + size_t(outG)] << 5 | redBlueRow[d + size_t(outB)]);
+            if (depthWrite) depthRow[x] = uint16_t(wf);
+            ++written;
+        }
+    };
+
+    int queued = 0;
     for (int y = t.yStart; y < t.yEnd; ++y) {
         const float yc = float(y) + 0.5f;
         const Edge& shortEdge = yc < t.yMid ? t.upper : t.lower;
@@ -538,230 +755,27 @@ void rasterise(const Context& c, const Setup& t) {
         const float xl = t.longOnLeft ? xa : xb, xr = t.longOnLeft ? xb : xa;
         const int xs = std::max(ceilToInt(xl - 0.5f), c.clipMinX);
         const int xe = std::min(ceilToInt(xr - 0.5f), c.clipMaxX);
-        if (xs >= xe) continue;
-
-        const float px = float(xs) + 0.5f - t.x0, py = yc - t.y0;
-        const float r0 = t.r.at0 + px * t.r.dx + py * t.r.dy;
-        const float g0 = t.g.at0 + px * t.g.dx + py * t.g.dy;
-        const float b0 = t.b.at0 + px * t.b.dx + py * t.b.dy;
-        const float a0 = t.a.at0 + px * t.a.dx + py * t.a.dy;
-        const float oow0 = t.oow.at0 + px * t.oow.dx + py * t.oow.dy;
-        const float sow0 = t.sow.at0 + px * t.sow.dx + py * t.sow.dy;
-        const float tow0 = t.tow.at0 + px * t.tow.dx + py * t.tow.dy;
-
-        uint16_t* colourRow = c.color + size_t(y) * size_t(c.stride);
-        uint16_t* depthRow = c.depth + size_t(y) * size_t(c.stride);
-        const uint8_t* redBlueRow = c.ditherRedBlue + (y & 3) * 4 * 256;
-        const uint8_t* greenRow = c.ditherGreen + (y & 3) * 4 * 256;
-
-        for (int chunk = xs; chunk < xe; chunk += kChunk) {
-            const int n = std::min(kChunk, xe - chunk);
-            const float first = float(chunk - xs);
-            // Stage one, branch-free so the compiler can work on several pixels at once:
-            // W values, iterated channels and perspective-divided texture coordinates.
-            // It runs over whole groups of four (the spare values are never used), so
-            // short spans need no scalar tail.
-            const int padded = (n + 3) & ~3;
-            if ((padded & 3) != 0) __builtin_unreachable();
-            if (kNeedW) {
-                for (int i = 0; i < padded; ++i) {
-                    span.wf[i] = int32_t(encodeW(oow0 + (first + float(i)) * t.oow.dx));
-                }
+        for (int x = xs; x < xe;) {
+            const int take = std::min(xe - x, kChunk - queued);
+            for (int j = 0; j < take; ++j) {
+                span.x[queued + j] = x + j;
+                span.y[queued + j] = y;
             }
-            if constexpr (kIterRgb) {
-                for (int i = 0; i < padded; ++i) {
-                    const float f = first + float(i);
-                    span.r[i] = channel(r0 + f * t.r.dx);
-                    span.g[i] = channel(g0 + f * t.g.dx);
-                    span.b[i] = channel(b0 + f * t.b.dx);
-                }
-            }
-            if constexpr (kIterAlpha) {
-                for (int i = 0; i < padded; ++i)
-                    span.a[i] = channel(a0 + (first + float(i)) * t.a.dx);
-            }
-            if (useTexture) {
-                for (int i = 0; i < padded; ++i) {
-                    const float f = first + float(i);
-                    const float oow = oow0 + f * t.oow.dx;
-                    // Behind the eye (1/w <= 0) the coordinates are 0.
-                    // (Branch-free: a mask instead of a condition, so this loop vectorises.)
-                    const float w = 1.0f / oow;
-                    const float sc = (sow0 + f * t.sow.dx) * w, tc = (tow0 + f * t.tow.dx) * w;
-                    const uint32_t ahead = oow > 0.0f ? ~0u : 0u;
-                    span.w[i] = std::bit_cast<float>(std::bit_cast<uint32_t>(w) & ahead);
-                    span.s[i] = std::bit_cast<float>(std::bit_cast<uint32_t>(sc) & ahead);
-                    span.t[i] = std::bit_cast<float>(std::bit_cast<uint32_t>(tc) & ahead);
-                }
-                if (!needLod) addressSingleLevel(c, bilinearMag, span, padded);
-            }
-            // Stage two: the pixel pipeline proper.
-            for (int i = 0; i < n; ++i) {
-                const int x = chunk + i;
-                // Depth.
-                const uint32_t wf = kNeedW ? uint32_t(span.wf[i]) : 0u;
-                if (depthTest) {
-                    const int stored = depthRow[x];
-                    const bool pass = k.depth == kRuntime
-                                          ? compare(st.depthFunction, int(wf), stored)
-                                          : int(wf) < stored;
-                    if (!pass) continue;
-                }
-
-                // Texture.
-                int texR = 0, texG = 0, texB = 0, texA = 0;
-                if (useTexture) {
-                    const float w = span.w[i], sc = span.s[i], tc = span.t[i];
-                    int level = 0;
-                    bool magnified = true;
-                    if (needLod) {
-                        magnified = w <= t.lodThreshold[0];
-                        while (level + 1 < c.levels && w >= t.lodThreshold[level + 1]) ++level;
-                    }
-                    const bool bilinear = magnified ? bilinearMag : bilinearMin;
-                    uint64_t texel;
-                    if (!needLod) {
-                        texel = k.texture == kTex16 ? fetchAddressed<true>(c, bilinear, span, i)
-                                                    : fetchAddressed<false>(c, bilinear, span, i);
-                    } else {
-                        texel = k.texture == kTex16 ? sample<true>(c, level, bilinear, sc, tc)
-                                                    : sample<false>(c, level, bilinear, sc, tc);
-                    }
-                    texR = int(texel >> 32) & 0xFF;
-                    texG = int(texel >> 16) & 0xFF;
-                    texB = int(texel) & 0xFF;
-                    texA = int(texel >> 48) & 0xFF;
-                    if (kGeneric && !c.tmuPass) {
-                        // The texture unit's own combine, with no upstream unit (other = 0).
-                        const int fr = factor(st.texRgbFactor, texR, 0, texA, texA);
-                        const int fg = factor(st.texRgbFactor, texG, 0, texA, texA);
-                        const int fb = factor(st.texRgbFactor, texB, 0, texA, texA);
-                        const int fa = factor(st.texAlphaFactor, texA, 0, texA, texA);
-                        const int outR =
-                            combine(st.texRgbFunction, 0, texR, texA, fr, st.texRgbInvert);
-                        const int outG =
-                            combine(st.texRgbFunction, 0, texG, texA, fg, st.texRgbInvert);
-                        const int outB =
-                            combine(st.texRgbFunction, 0, texB, texA, fb, st.texRgbInvert);
-                        texA = combine(st.texAlphaFunction, 0, texA, texA, fa, st.texAlphaInvert);
-                        texR = outR;
-                        texG = outG;
-                        texB = outB;
-                    }
-                }
-
-                // Colour and alpha combine.
-                const int iterR = kIterRgb ? span.r[i] : 0, iterG = kIterRgb ? span.g[i] : 0;
-                const int iterB = kIterRgb ? span.b[i] : 0, iterA = kIterAlpha ? span.a[i] : 0;
-                int outR = 0, outG = 0, outB = 0, outA = 0;
-                if constexpr (k.colour == kColourIter) {
-                    outR = iterR, outG = iterG, outB = iterB;
-                } else if constexpr (k.colour == kColourLit) {
-                    outR = clampByte(((iterR * (iterR + 1)) >> 8) + iterA);
-                    outG = clampByte(((iterG * (iterG + 1)) >> 8) + iterA);
-                    outB = clampByte(((iterB * (iterB + 1)) >> 8) + iterA);
-                } else if constexpr (k.colour == kColourDecal) {
-                    outR = texR, outG = texG, outB = texB;
-                } else if constexpr (k.colour == kColourLitTex) {
-                    outR = clampByte(((texR * (iterR + 1)) >> 8) + iterA);
-                    outG = clampByte(((texG * (iterG + 1)) >> 8) + iterA);
-                    outB = clampByte(((texB * (iterB + 1)) >> 8) + iterA);
-                } else if constexpr (k.colour == kColourModulate) {
-                    outR = (texR * (iterR + 1)) >> 8;
-                    outG = (texG * (iterG + 1)) >> 8;
-                    outB = (texB * (iterB + 1)) >> 8;
-                }
-                if constexpr (k.alpha == kAlphaTexture) {
-                    outA = texA;
-                } else if constexpr (k.alpha == kAlphaModulate) {
-                    outA = (texA * (iterA + 1)) >> 8;
-                } else if constexpr (k.alpha == kAlphaIter) {
-                    outA = iterA;
-                }
-                if constexpr (k.colour == kRuntime || k.alpha == kRuntime) {
-                    const int localAlpha = st.alphaLocal == GR_COMBINE_LOCAL_ITERATED ? iterA
-                                           : st.alphaLocal == GR_COMBINE_LOCAL_CONSTANT
-                                               ? c.constA
-                                               : int(wf >> 8);
-                    const int otherAlpha = st.alphaOther == GR_COMBINE_OTHER_ITERATED  ? iterA
-                                           : st.alphaOther == GR_COMBINE_OTHER_TEXTURE ? texA
-                                                                                       : c.constA;
-                    if constexpr (k.colour == kRuntime) {
-                        const bool localIter = st.colorLocal != GR_COMBINE_LOCAL_CONSTANT;
-                        const int lr = localIter ? iterR : c.constR;
-                        const int lg = localIter ? iterG : c.constG;
-                        const int lb = localIter ? iterB : c.constB;
-                        int orr = iterR, og = iterG, ob = iterB;
-                        if (st.colorOther == GR_COMBINE_OTHER_TEXTURE) {
-                            orr = texR, og = texG, ob = texB;
-                        } else if (st.colorOther == GR_COMBINE_OTHER_CONSTANT) {
-                            orr = c.constR, og = c.constG, ob = c.constB;
-                        }
-                        const GrCombineFactor_t f = st.colorFactor;
-                        outR = combine(st.colorFunction, orr, lr, localAlpha,
-                                       factor(f, lr, otherAlpha, localAlpha, texA), st.colorInvert);
-                        outG = combine(st.colorFunction, og, lg, localAlpha,
-                                       factor(f, lg, otherAlpha, localAlpha, texA), st.colorInvert);
-                        outB = combine(st.colorFunction, ob, lb, localAlpha,
-                                       factor(f, lb, otherAlpha, localAlpha, texA), st.colorInvert);
-                    }
-                    if constexpr (k.alpha == kRuntime) {
-                        outA = combine(
-                            st.alphaFunction, otherAlpha, localAlpha, localAlpha,
-                            factor(st.alphaFactor, localAlpha, otherAlpha, localAlpha, texA),
-                            st.alphaInvert);
-                    }
-                }
-
-                // Alpha test.
-                if constexpr (k.test == kTestGreater) {
-                    if (!(outA > alphaRef)) continue;
-                } else if constexpr (k.test == kRuntime) {
-                    if (!compare(st.alphaTestFunction, outA, alphaRef)) continue;
-                }
-
-                // Fog, towards the fog colour, RGB only.
-                if (fogOn) {
-                    // With f <= 256 the result lies between the colour and the fog colour, so
-                    // it needs no clamping.
-                    const int f = c.fogLookup[wf] + 1;
-                    outR = outR + (((c.fogR - outR) * f) >> 8);
-                    outG = outG + (((c.fogG - outG) * f) >> 8);
-                    outB = outB + (((c.fogB - outB) * f) >> 8);
-                }
-
-                // Blend with the frame buffer.
-                if constexpr (k.blend == kBlendSrcAlpha) {
-                    int dr, dg, db;
-                    expand565(colourRow[x], dr, dg, db);
-                    const int fs = outA + 1, fd = 256 - outA;
-                    outR = clampByte(((outR * fs) >> 8) + ((dr * fd) >> 8));
-                    outG = clampByte(((outG * fs) >> 8) + ((dg * fd) >> 8));
-                    outB = clampByte(((outB * fs) >> 8) + ((db * fd) >> 8));
-                } else if constexpr (k.blend == kRuntime) {
-                    if (!c.blendOff) {
-                        int dr, dg, db;
-                        expand565(colourRow[x], dr, dg, db);
-                        const GrAlphaBlendFnc_t sf = st.blendRgbSrc, df = st.blendRgbDst;
-                        const int nr = clampByte(((outR * blendFactor(sf, outA, dr)) >> 8) +
-                                                 ((dr * blendFactor(df, outA, outR)) >> 8));
-                        const int ng = clampByte(((outG * blendFactor(sf, outA, dg)) >> 8) +
-                                                 ((dg * blendFactor(df, outA, outG)) >> 8));
-                        const int nb = clampByte(((outB * blendFactor(sf, outA, db)) >> 8) +
-                                                 ((db * blendFactor(df, outA, outB)) >> 8));
-                        outR = nr, outG = ng, outB = nb;
-                    }
-                }
-
-                // Dither to 5-6-5 and write.
-                const size_t d = size_t((x & 3) << 8);
-                colourRow[x] =
-                    uint16_t(redBlueRow[d + size_t(outR)] << 11 | greenRow[d + size_t(outG)] << 5 |
-                             redBlueRow[d + size_t(outB)]);
-                if (depthWrite) depthRow[x] = uint16_t(wf);
-                ++written;
+            queued += take;
+            x += take;
+            if (queued == kChunk) {
+                flush(kChunk);
+                queued = 0;
             }
         }
+    }
+    if (queued > 0) {
+        // Spare entries of the last group of four get harmless coordinates.
+        for (int i = queued; i < ((queued + 3) & ~3); ++i) {
+            span.x[i] = span.x[0];
+            span.y[i] = span.y[0];
+        }
+        flush(queued);
     }
     board().stats.pixels += written;
 }
