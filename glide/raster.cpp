@@ -389,7 +389,8 @@ inline uint64_t fetch(const Context& c, int level, int x, int y) {
 
 // One texture sample at a level: lanes a:48 r:32 g:16 b:0.
 template <bool kIs16>
-inline uint64_t sample(const Context& c, int level, bool bilinear, float s, float t) {
+[[gnu::always_inline]] inline uint64_t sample(const Context& c, int level, bool bilinear, float s,
+                                              float t) {
     const float scale = c.levelScale[level];
     const int wm = c.widthMask[level], hm = c.heightMask[level];
     if (!bilinear) {
@@ -442,7 +443,8 @@ inline int clampTo(int v, int lo, int hi) {
 
 // Texel indices and bilinear weights for a chunk sampled from level 0 only; the same
 // arithmetic as sample(), arranged so the compiler can work on several pixels at once.
-inline void addressSingleLevel(const Context& c, bool bilinear, SpanValues& span, int n) {
+[[gnu::always_inline]] inline void addressSingleLevel(const Context& c, bool bilinear,
+                                                      SpanValues& span, int n) {
     if ((n & 3) != 0) __builtin_unreachable();  // whole groups of four
     const float scale = c.levelScale[0];
     const int wm = c.widthMask[0], hm = c.heightMask[0], shift = c.widthShift[0];
@@ -500,7 +502,8 @@ inline uint64_t fetchIndex(const Context& c, int32_t index) {
 }
 
 template <bool kIs16>
-inline uint64_t fetchAddressed(const Context& c, bool bilinear, const SpanValues& span, int i) {
+[[gnu::always_inline]] inline uint64_t fetchAddressed(const Context& c, bool bilinear,
+                                                      const SpanValues& span, int i) {
     if (!bilinear) return fetchIndex<kIs16>(c, span.index[0][i]);
     // The same sum as sample()'s, weighing along s first: lanes stay below 2^16 throughout.
     const uint64_t fs = uint64_t(span.fraction[0][i]), ft = uint64_t(span.fraction[1][i]);
