@@ -1029,12 +1029,14 @@ void drawOne(const Context& c, const Vertex& v0, const Vertex& v1, const Vertex&
     t.tow = makePlane(v0.tow, v1.tow, v2.tow, dx1, dy1, dx2, dy2, inv);
 
     if (c.needLod) {
-        // lod = log2(sqrt(max(|d(sow,tow)/dx|^2, |d(sow,tow)/dy|^2))) + log2(w). Level k is
-        // reached when w >= 2^(k - base); the map is magnified while w <= 2^-base.
+        // lod = base + log2(w), base = log2(sqrt(max(|d(sow,tow)/dx|^2, |d(sow,tow)/dy|^2))),
+        // on the absolute scale (0 = a 256 map). Level k of the chain (absolute largeLod + k)
+        // is reached when w >= 2^(largeLod + k - base); the map is magnified while the lod
+        // does not exceed largeLod, i.e. w <= 2^(largeLod - base).
         const float gx = t.sow.dx * t.sow.dx + t.tow.dx * t.tow.dx;
         const float gy = t.sow.dy * t.sow.dy + t.tow.dy * t.tow.dy;
         const float threshold = 1.0f / std::sqrt(std::max(gx, gy));
-        for (int k = 0; k < 9; ++k) t.lodThreshold[k] = std::ldexp(threshold, k);
+        for (int k = 0; k < 9; ++k) t.lodThreshold[k] = std::ldexp(threshold, c.largeLod + k);
     }
     c.raster(c, t);
 }

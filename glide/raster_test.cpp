@@ -313,6 +313,44 @@ TEST_P(Board, LevelOfDetailFollowsTexelsPerPixel) {
     EXPECT_EQ(pixelAt(50, 201), colours[0]);
 }
 
+TEST_P(Board, LevelOfDetailOfSmallerChainsAndTheFilterItPicks) {
+    // A 64..2 chain: LOD is on the 256 scale, so the 64 level serves up to lod 2.99.
+    const uint16_t colours[6] = {0xF800, 0x07E0, 0x001F, 0xFFE0, 0xF81F, 0x07FF};
+    std::vector<uint16_t> chain;
+    for (int level = 0, n = 64; n >= 2; ++level, n /= 2) {
+        chain.insert(chain.end(), size_t(n * n), colours[level]);
+    }
+    texture(0, GR_LOD_64, GR_LOD_2, GR_TEXFMT_RGB_565, chain);
+    decal();
+    grTexFilterMode(GR_TMU0, GR_TEXTUREFILTER_POINT_SAMPLED, GR_TEXTUREFILTER_POINT_SAMPLED);
+    grTexClampMode(GR_TMU0, GR_TEXTURECLAMP_WRAP, GR_TEXTURECLAMP_WRAP);
+    const struct {
+        float unitsPerPixel;
+        int level;
+    } cases[] = {{1.0f, 0},  {2.0f, 0},  {4.0f, 0},  {7.5f, 0},   {8.5f, 1},
+                 {20.0f, 2}, {40.0f, 3}, {70.0f, 4}, {140.0f, 5}, {5000.0f, 5}};
+    int row = 0;
+    for (const auto& c : cases) {
+        quad(0, float(row), 100, float(row + 4), 0, 0, 0, 0, 1, 0, 0, 100 * c.unitsPerPixel, 0);
+        EXPECT_EQ(pixelAt(50, row + 1), colours[c.level]) << c.unitsPerPixel;
+        row += 4;
+    }
+
+    // Point when minified, bilinear when magnified, on a single 64 level of stripes.
+    std::vector<uint16_t> stripes(64 * 64);
+    for (int i = 0; i < 64 * 64; ++i) stripes[size_t(i)] = (i & 1) ? 0xFFFF : 0x0000;
+    texture(16384, GR_LOD_64, GR_LOD_64, GR_TEXFMT_RGB_565, stripes);
+    grTexFilterMode(GR_TMU0, GR_TEXTUREFILTER_POINT_SAMPLED, GR_TEXTUREFILTER_BILINEAR);
+    // 8 units per pixel (lod 3): minified, so point samples texel 2x + 1, always white.
+    quad(0, 100, 60, 104, 0, 0, 0, 0, 1, 0, 0, 480, 0);
+    for (int x = 0; x < 60; ++x) ASSERT_EQ(pixelAt(x, 101), 0xFFFF) << x;
+    // 2 units per pixel (lod 1): magnified, so bilinear mixes black and white.
+    quad(0, 110, 60, 114, 0, 0, 0, 0, 1, 0, 0, 120, 0);
+    int mixed = 0;
+    for (int x = 0; x < 60; ++x) mixed += pixelAt(x, 111) != 0 && pixelAt(x, 111) != 0xFFFF;
+    EXPECT_GT(mixed, 20);
+}
+
 void lit() {
     grColorCombine(GR_COMBINE_FUNCTION_SCALE_OTHER_ADD_LOCAL_ALPHA, GR_COMBINE_FACTOR_LOCAL,
                    GR_COMBINE_LOCAL_ITERATED, GR_COMBINE_OTHER_ITERATED, FXFALSE);
