@@ -12,7 +12,7 @@
 
 #include "geometry/lw_object_file.h"
 #include "geometry/scene_object.h"
-#include "geometry/test_texture.h"
+#include "textures/texture.h"
 #include "tools/lwo_writer.h"
 
 namespace {

@@ -10,8 +10,8 @@
 #include <string>
 
 #include "geometry/lw_object_file.h"
-#include "geometry/test_texture.h"
 #include "scene_lang/parser.h"
+#include "textures/texture.h"
 #include "tools/lwo_writer.h"
 
 namespace {

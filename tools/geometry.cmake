@@ -4,7 +4,7 @@ target_include_directories(lwo_writer PUBLIC ${PROJECT_SOURCE_DIR})
 target_link_libraries(lwo_writer PUBLIC app math)
 
 halcyon_tool(halcyon-inspect SOURCES ${CMAKE_CURRENT_LIST_DIR}/halcyon_inspect.cpp
-             DEPS geometry lwo_writer)
+             DEPS geometry textures lwo_writer)
 
 # The geometry tests run the inspector end to end.
 if(TARGET geometry_tests)

@@ -15,13 +15,7 @@
 
 #include "geometry/geometry.h"
 #include "scene_lang/parse_tree.h"
-
-// Stand-in for the texture records: the mesh build only looks textures up by name and
-// keeps the pointer, and this tool links no texture loader.
-class Texture {
-  public:
-    std::string name;
-};
+#include "textures/texture.h"
 
 namespace {
 
