@@ -25,11 +25,11 @@ endfunction()
 
 # halcyon_test(NAME SOURCES src... [DEPS lib...]): a GoogleTest executable run by CTest.
 # Tests run with the source tree as their working directory, so testdata/ paths are
-# relative to the repository root.
+# relative to the repository root; ::testing::TempDir() is a fresh folder per process.
 function(halcyon_test name)
   cmake_parse_arguments(ARG "" "" "SOURCES;DEPS" ${ARGN})
-  add_executable(${name} ${ARG_SOURCES})
-  target_link_libraries(${name} PRIVATE ${ARG_DEPS} GTest::gtest GTest::gtest_main GTest::gmock)
+  add_executable(${name} ${ARG_SOURCES} ${PROJECT_SOURCE_DIR}/cmake/test_main.cpp)
+  target_link_libraries(${name} PRIVATE ${ARG_DEPS} GTest::gtest GTest::gmock)
   target_compile_definitions(${name} PRIVATE HALCYON_SOURCE_DIR="${PROJECT_SOURCE_DIR}"
                                              HALCYON_BINARY_DIR="${CMAKE_BINARY_DIR}")
   gtest_discover_tests(${name} WORKING_DIRECTORY ${PROJECT_SOURCE_DIR}
