@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "music/decoder.h"
+#include "music/fake_wave_out.h"
 #include "music/wave_output.h"
 
 namespace {
@@ -31,27 +32,10 @@ void decodeFrames(benchmark::State& state) {
 }
 BENCHMARK(decodeFrames)->Unit(benchmark::kMillisecond);
 
-// A device that completes every buffer at once.
-class InstantDevice final : public WaveOutDevice {
-  public:
-    bool open(const WaveFormat&, WaveDoneFunction done, void* context) override {
-        done_ = done;
-        context_ = context;
-        return true;
-    }
-    void write(const uint8_t* buffer, size_t) override { done_(context_, buffer); }
-    void reset() override {}
-    bool close() override { return true; }
-
-  private:
-    WaveDoneFunction done_ = nullptr;
-    void* context_ = nullptr;
-};
-
 void outputFrames(benchmark::State& state) {
     StreamInfo info;
     std::vector<int16_t> frame(1152 * 2, 1000);
-    InstantDevice device;
+    InstantWaveOut device;
     WaveOutput output;
     output.open(device, {2, 44100}, outputBufferBytes(info));
     for (auto _ : state) {

@@ -7,26 +7,10 @@
 #include <string>
 
 #include "music/decoder.h"
+#include "music/fake_wave_out.h"
 #include "music/wave_output.h"
 
 namespace {
-
-// Completes every buffer at once.
-class InstantDevice final : public WaveOutDevice {
-  public:
-    bool open(const WaveFormat&, WaveDoneFunction done, void* context) override {
-        done_ = done;
-        context_ = context;
-        return true;
-    }
-    void write(const uint8_t* buffer, size_t) override { done_(context_, buffer); }
-    void reset() override {}
-    bool close() override { return true; }
-
-  private:
-    WaveDoneFunction done_ = nullptr;
-    void* context_ = nullptr;
-};
 
 const std::string& scratchFile() {
     static const std::string path = "/tmp/halcyon_music_fuzz_" + std::to_string(getpid()) + ".mp3";
@@ -46,15 +30,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     decoder.open(path.c_str());
     StreamInfo info;
     if (!decoder.readFirstHeader(info)) return 0;
-    InstantDevice device;
+    InstantWaveOut device;
     WaveOutput output;
     if (!output.open(device, {info.channels, info.sampleRate}, outputBufferBytes(info))) return 0;
-    const int16_t* samples = nullptr;
-    size_t bytes = 0;
-    while (decoder.nextFrame(&samples, &bytes)) {
-        output.writeFrame(samples, bytes);
-        output.completeFrame();
-    }
-    output.close();
+    playFrames(decoder, output);
     return 0;
 }

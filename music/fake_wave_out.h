@@ -84,3 +84,21 @@ class FakeWaveOut final : public WaveOutDevice {
     std::mutex mutex_;
     std::deque<const uint8_t*> pending_;
 };
+
+// A device that completes every buffer the moment it is queued and records nothing: the
+// output stage at full speed, for benchmarks and fuzzing.
+class InstantWaveOut final : public WaveOutDevice {
+  public:
+    bool open(const WaveFormat&, WaveDoneFunction done, void* context) override {
+        done_ = done;
+        context_ = context;
+        return true;
+    }
+    void write(const uint8_t* buffer, size_t) override { done_(context_, buffer); }
+    void reset() override {}
+    bool close() override { return true; }
+
+  private:
+    WaveDoneFunction done_ = nullptr;
+    void* context_ = nullptr;
+};

@@ -29,12 +29,6 @@ int playMusic(int argc, char** argv, const MusicDevices& devices) {
         }
     }
 
-    const int16_t* samples = nullptr;
-    size_t bytes = 0;
-    while (decoder.nextFrame(&samples, &bytes)) {
-        output.writeFrame(samples, bytes);
-        output.completeFrame();
-    }
-    output.close();
+    playFrames(decoder, output);
     return 0;
 }

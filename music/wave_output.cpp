@@ -88,3 +88,13 @@ void WaveOutput::close() {
     for (auto& buffer : buffers_) buffer.reset();
     device_ = nullptr;
 }
+
+void playFrames(MpegDecoder& decoder, WaveOutput& output) {
+    const int16_t* samples = nullptr;
+    size_t bytes = 0;
+    while (decoder.nextFrame(&samples, &bytes)) {
+        output.writeFrame(samples, bytes);
+        output.completeFrame();
+    }
+    output.close();
+}

@@ -62,3 +62,6 @@ class WaveOutput {
     int timeouts_ = 0;
     std::counting_semaphore<1024> completions_{0};
 };
+
+// Decodes every remaining frame of `decoder` into `output`, then closes the output.
+void playFrames(MpegDecoder& decoder, WaveOutput& output);
