@@ -12,6 +12,8 @@
 #include <cstring>
 #include <utility>
 
+#include <emmintrin.h>
+
 #include "glide/board.h"
 #include "glide/board_debug.h"
 
@@ -166,6 +168,7 @@ struct Context {
     const uint8_t* fogLookup;
     const uint8_t* ditherRedBlue;  // 16 rows of 256, see DitherTables
     const uint8_t* ditherGreen;
+    bool ditherOn;
 
     RasterFunction raster;
     bool specialised;
@@ -435,6 +438,7 @@ struct SpanValues {
     // 4-bit bilinear fractions.
     alignas(16) int32_t index[4][kChunk];
     alignas(16) int32_t fraction[2][kChunk];  // 4-bit s and t fractions
+    alignas(16) int32_t offset[kChunk];       // y * stride + x
 };
 
 inline int clampTo(int v, int lo, int hi) {
@@ -515,6 +519,255 @@ template <bool kIs16>
     return (sum >> 8) & 0x00FF00FF00FF00FFull;
 }
 
+// ---- The vector pixel pipeline ----------------------------------------------------------
+//
+// The specialised loops run the pipeline on four pixels at a time in SSE2 registers. Each
+// pixel is four 16-bit lanes (b, g, r, a), two pixels to a register; every step is the
+// scalar arithmetic rearranged so that no intermediate leaves 0..65535:
+//   bilinear   sum of texel * weight over the four texels (weights sum to 256), >> 8
+//   modulate   (texel * (iterated + 1)) >> 8
+//   fog        out + ((fog - out) * f >> 8) == (out * (256 - f) + fog * f) >> 8, f = 1..256
+//   blend      ((out * (a + 1)) >> 8) + ((dst * (256 - a)) >> 8), at most 255 after a min
+//   dither     (2c - (c >> 4) + (c >> 7) + d) >> 4 for red and blue, with 2c for green
+
+struct VectorTables {
+    alignas(16) uint64_t dither[16];  // (y & 3) * 4 + (x & 3) -> d in the b, g, r lanes
+    alignas(16) uint64_t fog[256];    // fog lookup value v -> v + 1 in the b, g, r lanes
+    VectorTables() {
+        static const int kMatrix[16] = {0, 8, 2, 10, 12, 4, 14, 6, 3, 11, 1, 9, 15, 7, 13, 5};
+        auto lanes = [](uint64_t v) { return v | v << 16 | v << 32; };
+        for (int i = 0; i < 16; ++i) dither[i] = lanes(uint64_t(kMatrix[i]));
+        for (int v = 0; v < 256; ++v) fog[v] = lanes(uint64_t(v + 1));
+    }
+};
+
+const VectorTables& vectorTables() {
+    static const VectorTables tables;
+    return tables;
+}
+
+inline __m128i loadPair(const uint64_t* a, const uint64_t* b) {
+    const __m128i lo = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(a));
+    return _mm_castpd_si128(_mm_loadh_pd(_mm_castsi128_pd(lo), reinterpret_cast<const double*>(b)));
+}
+
+// Lane j's two 16-bit halves (p, q) spread to (p, p, p, p, q, q, q, q).
+template <int J>
+inline __m128i spreadWeights(__m128i packed) {
+    const __m128i v = _mm_shuffle_epi32(packed, J * 0x55);
+    return _mm_shufflehi_epi16(_mm_shufflelo_epi16(v, 0x00), 0x55);
+}
+
+// The bilinear texel of pixel J of a group of four: lanes b, g, r, a in the low half.
+template <int J>
+[[gnu::always_inline]] inline __m128i bilinearTexel(const uint64_t* texels, const SpanValues& span,
+                                                    int i, __m128i weightsTop,
+                                                    __m128i weightsBottom) {
+    const __m128i top = loadPair(texels + span.index[0][i + J], texels + span.index[1][i + J]);
+    const __m128i bottom = loadPair(texels + span.index[2][i + J], texels + span.index[3][i + J]);
+    const __m128i sum = _mm_add_epi16(_mm_mullo_epi16(top, spreadWeights<J>(weightsTop)),
+                                      _mm_mullo_epi16(bottom, spreadWeights<J>(weightsBottom)));
+    return _mm_srli_epi16(_mm_add_epi16(sum, _mm_srli_si128(sum, 8)), 8);
+}
+
+inline __m128i broadcastAlpha(__m128i v) {
+    return _mm_shufflehi_epi16(_mm_shufflelo_epi16(v, 0xFF), 0xFF);
+}
+
+// Runs the pipeline of a specialised key over the n queued pixels of `span` (stage one
+// done, single-level texture addresses included). Returns the pixels written.
+template <uint32_t kPacked>
+[[gnu::always_inline]] inline uint64_t runVector(const Context& c, const SpanValues& span, int n,
+                                                 bool bilinear) {
+    constexpr Key k = unpack(kPacked);
+    constexpr bool kTexture = k.texture == kTex16;
+    constexpr bool kIterRgb = k.colour != kColourDecal;
+    constexpr bool kIterAlpha = k.colour == kColourLit || k.colour == kColourLitTex ||
+                                k.alpha == kAlphaModulate || k.alpha == kAlphaIter;
+    constexpr bool kDepthTest = k.depth != kDepthNone;
+    const VectorTables& vt = vectorTables();
+    const __m128i zero = _mm_setzero_si128();
+    const __m128i one = _mm_set1_epi16(1);
+    const __m128i byteMax = _mm_set1_epi16(255);
+    const __m128i rgbMask = _mm_set_epi16(0, -1, -1, -1, 0, -1, -1, -1);
+    const __m128i greenMask = _mm_set_epi16(0, 0, -1, 0, 0, 0, -1, 0);
+    const __m128i pack565 = _mm_set_epi16(0, 2048, 32, 1, 0, 2048, 32, 1);
+    const __m128i full = _mm_set1_epi16(256);
+    const __m128i fogColour = _mm_set_epi16(0, short(c.fogR), short(c.fogG), short(c.fogB), 0,
+                                            short(c.fogR), short(c.fogG), short(c.fogB));
+    const __m128i expandMul = _mm_set_epi16(0, 1, 32, 2048, 0, 1, 32, 2048);
+    const __m128i expandMask = _mm_set_epi16(0, short(0xF800), short(0xFC00), short(0xF800), 0,
+                                             short(0xF800), short(0xFC00), short(0xF800));
+    const __m128i expandLow =
+        _mm_set_epi16(0, 1 << 11, 1 << 10, 1 << 11, 0, 1 << 11, 1 << 10, 1 << 11);
+    const uint64_t* texels = c.texels16;
+    const bool ditherOn = c.ditherOn;
+    uint64_t written = 0;
+
+    for (int i = 0; i < n; i += 4) {
+        uint32_t offset[4], wf[4];
+        uint16_t stored[4], old[4];
+        bool pass[4];
+        bool any = false;
+        for (int j = 0; j < 4; ++j) {
+            offset[j] = uint32_t(span.offset[i + j]);
+            wf[j] = uint32_t(span.wf[i + j]);
+            pass[j] = i + j < n;
+            if constexpr (kDepthTest) {
+                stored[j] = c.depth[offset[j]];
+                pass[j] = pass[j] && wf[j] < stored[j];
+            }
+            any = any || pass[j];
+        }
+        if (!any) continue;
+
+        // Texels.
+        __m128i tex01 = zero, tex23 = zero;
+        if constexpr (kTexture) {
+            if (bilinear) {
+                const __m128i fs =
+                    _mm_load_si128(reinterpret_cast<const __m128i*>(&span.fraction[0][i]));
+                const __m128i ft =
+                    _mm_load_si128(reinterpret_cast<const __m128i*>(&span.fraction[1][i]));
+                const __m128i sixteen = _mm_set1_epi32(16);
+                const __m128i rs = _mm_sub_epi32(sixteen, fs), rt = _mm_sub_epi32(sixteen, ft);
+                const __m128i top = _mm_or_si128(_mm_mullo_epi16(rs, rt),
+                                                 _mm_slli_epi32(_mm_mullo_epi16(fs, rt), 16));
+                const __m128i bottom = _mm_or_si128(_mm_mullo_epi16(rs, ft),
+                                                    _mm_slli_epi32(_mm_mullo_epi16(fs, ft), 16));
+                tex01 = _mm_unpacklo_epi64(bilinearTexel<0>(texels, span, i, top, bottom),
+                                           bilinearTexel<1>(texels, span, i, top, bottom));
+                tex23 = _mm_unpacklo_epi64(bilinearTexel<2>(texels, span, i, top, bottom),
+                                           bilinearTexel<3>(texels, span, i, top, bottom));
+            } else {
+                tex01 = loadPair(texels + span.index[0][i], texels + span.index[0][i + 1]);
+                tex23 = loadPair(texels + span.index[0][i + 2], texels + span.index[0][i + 3]);
+            }
+        }
+
+        // Iterated colour, interleaved to b, g, r, a per pixel.
+        __m128i it01 = zero, it23 = zero;
+        if constexpr (kIterRgb || kIterAlpha) {
+            __m128i bg = zero, ra = zero;
+            if constexpr (kIterRgb) {
+                const __m128i r = _mm_load_si128(reinterpret_cast<const __m128i*>(&span.r[i]));
+                const __m128i g = _mm_load_si128(reinterpret_cast<const __m128i*>(&span.g[i]));
+                const __m128i b = _mm_load_si128(reinterpret_cast<const __m128i*>(&span.b[i]));
+                bg = _mm_or_si128(b, _mm_slli_epi32(g, 16));
+                ra = r;
+            }
+            if constexpr (kIterAlpha) {
+                const __m128i a = _mm_load_si128(reinterpret_cast<const __m128i*>(&span.a[i]));
+                ra = _mm_or_si128(ra, _mm_slli_epi32(a, 16));
+            }
+            it01 = _mm_unpacklo_epi32(bg, ra);
+            it23 = _mm_unpackhi_epi32(bg, ra);
+        }
+
+        __m128i out[2];
+        const __m128i texv[2] = {tex01, tex23};
+        const __m128i itv[2] = {it01, it23};
+        for (int h = 0; h < 2; ++h) {
+            const __m128i tx = texv[h], it = itv[h];
+            __m128i colour = zero, alpha = zero;
+            [[maybe_unused]] const __m128i scaled =
+                _mm_srli_epi16(_mm_mullo_epi16(tx, _mm_add_epi16(it, one)), 8);
+            if constexpr (k.colour == kColourIter) {
+                colour = it;
+            } else if constexpr (k.colour == kColourLit) {
+                const __m128i lit = _mm_srli_epi16(_mm_mullo_epi16(it, _mm_add_epi16(it, one)), 8);
+                colour = _mm_min_epi16(_mm_add_epi16(lit, broadcastAlpha(it)), byteMax);
+            } else if constexpr (k.colour == kColourDecal) {
+                colour = tx;
+            } else if constexpr (k.colour == kColourLitTex) {
+                colour = _mm_min_epi16(_mm_add_epi16(scaled, broadcastAlpha(it)), byteMax);
+            } else if constexpr (k.colour == kColourModulate) {
+                colour = scaled;
+            }
+            if constexpr (k.alpha == kAlphaTexture) {
+                alpha = tx;
+            } else if constexpr (k.alpha == kAlphaModulate) {
+                alpha = scaled;
+            } else if constexpr (k.alpha == kAlphaIter) {
+                alpha = it;
+            }
+            out[h] = _mm_or_si128(_mm_and_si128(colour, rgbMask), _mm_andnot_si128(rgbMask, alpha));
+        }
+
+        if constexpr (k.test == kTestGreater) {
+            const int ref = c.alphaRef;
+            pass[0] = pass[0] && _mm_extract_epi16(out[0], 3) > ref;
+            pass[1] = pass[1] && _mm_extract_epi16(out[0], 7) > ref;
+            pass[2] = pass[2] && _mm_extract_epi16(out[1], 3) > ref;
+            pass[3] = pass[3] && _mm_extract_epi16(out[1], 7) > ref;
+        }
+
+        if constexpr (k.fog == 1) {
+            for (int h = 0; h < 2; ++h) {
+                const __m128i f =
+                    loadPair(&vt.fog[c.fogLookup[wf[2 * h]]], &vt.fog[c.fogLookup[wf[2 * h + 1]]]);
+                out[h] =
+                    _mm_srli_epi16(_mm_add_epi16(_mm_mullo_epi16(out[h], _mm_sub_epi16(full, f)),
+                                                 _mm_mullo_epi16(fogColour, f)),
+                                   8);
+            }
+        }
+
+        for (int j = 0; j < 4; ++j) old[j] = c.color[offset[j]];
+
+        if constexpr (k.blend == kBlendSrcAlpha) {
+            for (int h = 0; h < 2; ++h) {
+                const __m128i p =
+                    _mm_set_epi16(short(old[2 * h + 1]), short(old[2 * h + 1]),
+                                  short(old[2 * h + 1]), short(old[2 * h + 1]), short(old[2 * h]),
+                                  short(old[2 * h]), short(old[2 * h]), short(old[2 * h]));
+                const __m128i x =
+                    _mm_srli_epi16(_mm_and_si128(_mm_mullo_epi16(p, expandMul), expandMask), 8);
+                const __m128i dst = _mm_or_si128(x, _mm_mulhi_epu16(x, expandLow));
+                const __m128i a = broadcastAlpha(out[h]);
+                const __m128i src =
+                    _mm_srli_epi16(_mm_mullo_epi16(out[h], _mm_add_epi16(a, one)), 8);
+                const __m128i des = _mm_srli_epi16(_mm_mullo_epi16(dst, _mm_sub_epi16(full, a)), 8);
+                out[h] = _mm_min_epi16(_mm_add_epi16(src, des), byteMax);
+            }
+        }
+
+        // Dither to 5-6-5 and write.
+        uint32_t pixel[4];
+        for (int h = 0; h < 2; ++h) {
+            const __m128i v = out[h];
+            const __m128i vm = _mm_add_epi16(v, _mm_and_si128(v, greenMask));
+            __m128i q;
+            if (ditherOn) {
+                const int j0 = 2 * h, j1 = 2 * h + 1;
+                const __m128i d =
+                    loadPair(&vt.dither[(span.y[i + j0] & 3) << 2 | (span.x[i + j0] & 3)],
+                             &vt.dither[(span.y[i + j1] & 3) << 2 | (span.x[i + j1] & 3)]);
+                const __m128i sum =
+                    _mm_add_epi16(_mm_sub_epi16(_mm_add_epi16(vm, vm), _mm_srli_epi16(v, 4)),
+                                  _mm_add_epi16(_mm_srli_epi16(vm, 7), d));
+                q = _mm_srli_epi16(sum, 4);
+            } else {
+                q = _mm_srli_epi16(vm, 3);
+            }
+            const __m128i m = _mm_madd_epi16(q, pack565);
+            const __m128i p = _mm_add_epi32(m, _mm_srli_epi64(m, 32));
+            pixel[2 * h] = uint32_t(_mm_cvtsi128_si32(p));
+            pixel[2 * h + 1] = uint32_t(_mm_extract_epi16(p, 4));
+        }
+        // Spare entries of the last group repeat the first pixel: they store nothing.
+        const int valid = std::min(4, n - i);
+        for (int j = 0; j < valid; ++j) {
+            c.color[offset[j]] = pass[j] ? uint16_t(pixel[j]) : old[j];
+            if constexpr (k.depth == kDepthLessWrite) {
+                c.depth[offset[j]] = pass[j] ? uint16_t(wf[j]) : stored[j];
+            }
+            written += pass[j] ? 1u : 0u;
+        }
+    }
+    return written;
+}
+
 template <uint32_t kPacked>
 void rasterise(const Context& c, const Setup& t) {
     constexpr Key k = unpack(kPacked);
@@ -584,6 +837,13 @@ void rasterise(const Context& c, const Setup& t) {
                 span.t[i] = std::bit_cast<float>(std::bit_cast<uint32_t>(tc) & ahead);
             }
             if (!needLod) addressSingleLevel(c, bilinearMag, span, padded);
+        }
+        if constexpr (!kGeneric) {
+            if (!useTexture || !needLod) {
+                for (int i = 0; i < padded; ++i) span.offset[i] = span.y[i] * c.stride + span.x[i];
+                written += runVector<kPacked>(c, span, n, bilinearMag);
+                return;
+            }
         }
         // Stage two: the pixel pipeline proper.
         for (int i = 0; i < n; ++i) {
@@ -957,6 +1217,7 @@ const Context& currentContext() {
     c.fogLookup = bd.fogLookup;
     const DitherTables& dt = ditherTables();
     const int on = s.ditherMode == GR_DITHER_DISABLE ? 0 : 1;
+    c.ditherOn = on != 0;
     c.ditherRedBlue = &dt.redBlue[on][0][0];
     c.ditherGreen = &dt.green[on][0][0];
 
