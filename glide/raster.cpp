@@ -438,7 +438,6 @@ struct SpanValues {
     // 4-bit bilinear fractions.
     alignas(16) int32_t index[4][kChunk];
     alignas(16) int32_t fraction[2][kChunk];  // 4-bit s and t fractions
-    alignas(16) int32_t offset[kChunk];       // y * stride + x
 };
 
 inline int clampTo(int v, int lo, int hi) {
@@ -531,13 +530,18 @@ template <bool kIs16>
 //   dither     (2c - (c >> 4) + (c >> 7) + d) >> 4 for red and blue, with 2c for green
 
 struct VectorTables {
-    alignas(16) uint64_t dither[16];  // (y & 3) * 4 + (x & 3) -> d in the b, g, r lanes
-    alignas(16) uint64_t fog[256];    // fog lookup value v -> v + 1 in the b, g, r lanes
+    alignas(16) uint64_t dither[16];    // (y & 3) * 4 + (x & 3) -> d in the b, g, r lanes
+    alignas(16) uint64_t fog[256];      // fog lookup value v -> v + 1 in the b, g, r lanes
+    alignas(16) uint64_t laneMask[16];  // 4-bit pixel mask -> 16-bit lanes of ones
     VectorTables() {
         static const int kMatrix[16] = {0, 8, 2, 10, 12, 4, 14, 6, 3, 11, 1, 9, 15, 7, 13, 5};
         auto lanes = [](uint64_t v) { return v | v << 16 | v << 32; };
         for (int i = 0; i < 16; ++i) dither[i] = lanes(uint64_t(kMatrix[i]));
         for (int v = 0; v < 256; ++v) fog[v] = lanes(uint64_t(v + 1));
+        for (int m = 0; m < 16; ++m) {
+            laneMask[m] = 0;
+            for (int j = 0; j < 4; ++j) laneMask[m] |= (m >> j & 1) ? 0xFFFFull << (16 * j) : 0;
+        }
     }
 };
 
@@ -560,11 +564,11 @@ inline __m128i spreadWeights(__m128i packed) {
 
 // The bilinear texel of pixel J of a group of four: lanes b, g, r, a in the low half.
 template <int J>
-[[gnu::always_inline]] inline __m128i bilinearTexel(const uint64_t* texels, const SpanValues& span,
-                                                    int i, __m128i weightsTop,
-                                                    __m128i weightsBottom) {
-    const __m128i top = loadPair(texels + span.index[0][i + J], texels + span.index[1][i + J]);
-    const __m128i bottom = loadPair(texels + span.index[2][i + J], texels + span.index[3][i + J]);
+[[gnu::always_inline]] inline __m128i bilinearTexel(const uint64_t* texels,
+                                                    const int32_t (&index)[4][4],
+                                                    __m128i weightsTop, __m128i weightsBottom) {
+    const __m128i top = loadPair(texels + index[0][J], texels + index[1][J]);
+    const __m128i bottom = loadPair(texels + index[2][J], texels + index[3][J]);
     const __m128i sum = _mm_add_epi16(_mm_mullo_epi16(top, spreadWeights<J>(weightsTop)),
                                       _mm_mullo_epi16(bottom, spreadWeights<J>(weightsBottom)));
     return _mm_srli_epi16(_mm_add_epi16(sum, _mm_srli_si128(sum, 8)), 8);
@@ -576,9 +580,35 @@ inline __m128i broadcastAlpha(__m128i v) {
 
 // Runs the pipeline of a specialised key over the n queued pixels of `span` (stage one
 // done, single-level texture addresses included). Returns the pixels written.
+inline __m128 planeAt(const Plane& p, __m128 fx, __m128 fy) {
+    return _mm_add_ps(_mm_add_ps(_mm_set1_ps(p.at0), _mm_mul_ps(fx, _mm_set1_ps(p.dx))),
+                      _mm_mul_ps(fy, _mm_set1_ps(p.dy)));
+}
+
+// std::min(std::max(v, 0), hi) on four lanes.
+inline __m128i clampLanes(__m128i v, __m128i hi) {
+    v = _mm_and_si128(v, _mm_cmpgt_epi32(v, _mm_setzero_si128()));
+    const __m128i above = _mm_cmpgt_epi32(v, hi);
+    return _mm_or_si128(_mm_and_si128(above, hi), _mm_andnot_si128(above, v));
+}
+
+// floorToInt() on four lanes, the same comparisons in the same order.
+inline __m128i floorLanes(__m128 v) {
+    constexpr float kLimit = 1073741824.0f;
+    v = _mm_min_ps(_mm_set1_ps(kLimit), v);
+    v = _mm_max_ps(v, _mm_set1_ps(-kLimit));
+    const __m128i i = _mm_cvttps_epi32(v);
+    return _mm_add_epi32(i, _mm_castps_si128(_mm_cmplt_ps(v, _mm_cvtepi32_ps(i))));
+}
+
+// channel() on four lanes.
+inline __m128i channelLanes(__m128 v) {
+    return _mm_cvttps_epi32(_mm_max_ps(_mm_min_ps(v, _mm_set1_ps(255.0f)), _mm_setzero_ps()));
+}
+
 template <uint32_t kPacked>
-[[gnu::always_inline]] inline uint64_t runVector(const Context& c, const SpanValues& span, int n,
-                                                 bool bilinear) {
+[[gnu::always_inline]] inline uint64_t runVector(const Context& c, const Setup& t,
+                                                 const SpanValues& span, int n, bool bilinear) {
     constexpr Key k = unpack(kPacked);
     constexpr bool kTexture = k.texture == kTex16;
     constexpr bool kIterRgb = k.colour != kColourDecal;
@@ -604,44 +634,129 @@ template <uint32_t kPacked>
     const bool ditherOn = c.ditherOn;
     uint64_t written = 0;
 
+    constexpr bool kNeedW = k.depth != kDepthNone || k.fog != 0;
+    const float scale = c.levelScale[0];
+    const __m128i widthMask = _mm_set1_epi32(c.widthMask[0]);
+    const __m128i heightMask = _mm_set1_epi32(c.heightMask[0]);
+    const __m128i andS = _mm_set1_epi32(c.wrapS ? c.widthMask[0] : -1);
+    const __m128i andT = _mm_set1_epi32(c.wrapT ? c.heightMask[0] : -1);
+    const bool clampAny = !c.wrapS || !c.wrapT;
+    const __m128i rowShift = _mm_cvtsi32_si128(c.widthShift[0]);
+    const int stride = c.stride;
+
     for (int i = 0; i < n; i += 4) {
-        uint32_t offset[4], wf[4];
-        uint16_t stored[4], old[4];
-        bool pass[4];
-        bool any = false;
-        for (int j = 0; j < 4; ++j) {
-            offset[j] = uint32_t(span.offset[i + j]);
-            wf[j] = uint32_t(span.wf[i + j]);
-            pass[j] = i + j < n;
-            if constexpr (kDepthTest) {
-                stored[j] = c.depth[offset[j]];
-                pass[j] = pass[j] && wf[j] < stored[j];
-            }
-            any = any || pass[j];
+        // Stage one for these four pixels: the scalar stage one's arithmetic, lane by lane.
+        const __m128i xi = _mm_load_si128(reinterpret_cast<const __m128i*>(&span.x[i]));
+        const __m128i yi = _mm_load_si128(reinterpret_cast<const __m128i*>(&span.y[i]));
+        const __m128 fx =
+            _mm_sub_ps(_mm_add_ps(_mm_cvtepi32_ps(xi), _mm_set1_ps(0.5f)), _mm_set1_ps(t.x0));
+        const __m128 fy =
+            _mm_sub_ps(_mm_add_ps(_mm_cvtepi32_ps(yi), _mm_set1_ps(0.5f)), _mm_set1_ps(t.y0));
+        alignas(16) uint32_t wf[4] = {0, 0, 0, 0};
+        __m128i wfv = _mm_setzero_si128();
+        [[maybe_unused]] __m128 oow = _mm_setzero_ps();
+        if constexpr (kNeedW || kTexture) oow = planeAt(t.oow, fx, fy);
+        if constexpr (kNeedW) {
+            const __m128i v =
+                _mm_sub_epi32(_mm_set1_epi32(520192), _mm_srai_epi32(_mm_castps_si128(oow), 11));
+            wfv = clampLanes(v, _mm_set1_epi32(0xFFFF));
+            _mm_store_si128(reinterpret_cast<__m128i*>(wf), wfv);
         }
-        if (!any) continue;
+        alignas(16) int32_t index[4][4];
+        [[maybe_unused]] __m128i fs = _mm_setzero_si128(), ft = _mm_setzero_si128();
+        if constexpr (kTexture) {
+            const __m128 w = _mm_div_ps(_mm_set1_ps(1.0f), oow);
+            const __m128 ahead = _mm_cmpgt_ps(oow, _mm_setzero_ps());
+            const __m128 sc = _mm_and_ps(_mm_mul_ps(planeAt(t.sow, fx, fy), w), ahead);
+            const __m128 tc = _mm_and_ps(_mm_mul_ps(planeAt(t.tow, fx, fy), w), ahead);
+            const __m128 scaleV = _mm_set1_ps(scale);
+            if (bilinear) {
+                const __m128 half = _mm_set1_ps(0.5f), sixteenF = _mm_set1_ps(16.0f);
+                const __m128i si =
+                    floorLanes(_mm_mul_ps(_mm_sub_ps(_mm_mul_ps(sc, scaleV), half), sixteenF));
+                const __m128i ti =
+                    floorLanes(_mm_mul_ps(_mm_sub_ps(_mm_mul_ps(tc, scaleV), half), sixteenF));
+                const __m128i fifteen = _mm_set1_epi32(15), oneI = _mm_set1_epi32(1);
+                fs = _mm_and_si128(si, fifteen);
+                ft = _mm_and_si128(ti, fifteen);
+                const __m128i sx = _mm_srai_epi32(si, 4), ty = _mm_srai_epi32(ti, 4);
+                __m128i x0 = _mm_and_si128(sx, andS);
+                __m128i x1 = _mm_and_si128(_mm_add_epi32(sx, oneI), andS);
+                __m128i y0 = _mm_and_si128(ty, andT);
+                __m128i y1 = _mm_and_si128(_mm_add_epi32(ty, oneI), andT);
+                if (clampAny) {
+                    x0 = clampLanes(x0, widthMask);
+                    x1 = clampLanes(x1, widthMask);
+                    y0 = clampLanes(y0, heightMask);
+                    y1 = clampLanes(y1, heightMask);
+                }
+                y0 = _mm_sll_epi32(y0, rowShift);
+                y1 = _mm_sll_epi32(y1, rowShift);
+                _mm_store_si128(reinterpret_cast<__m128i*>(index[0]), _mm_add_epi32(y0, x0));
+                _mm_store_si128(reinterpret_cast<__m128i*>(index[1]), _mm_add_epi32(y0, x1));
+                _mm_store_si128(reinterpret_cast<__m128i*>(index[2]), _mm_add_epi32(y1, x0));
+                _mm_store_si128(reinterpret_cast<__m128i*>(index[3]), _mm_add_epi32(y1, x1));
+            } else {
+                __m128i x = _mm_and_si128(floorLanes(_mm_mul_ps(sc, scaleV)), andS);
+                __m128i y = _mm_and_si128(floorLanes(_mm_mul_ps(tc, scaleV)), andT);
+                if (clampAny) {
+                    x = clampLanes(x, widthMask);
+                    y = clampLanes(y, heightMask);
+                }
+                _mm_store_si128(reinterpret_cast<__m128i*>(index[0]),
+                                _mm_add_epi32(_mm_sll_epi32(y, rowShift), x));
+            }
+        }
+
+        // Four neighbours on one row (the usual case) read and write the buffers 64 bits
+        // at a time; otherwise each pixel is addressed on its own. Spare entries of the last
+        // group repeat the first pixel and are never written.
+        const bool oneRow = i + 3 < n && span.y[i + 3] == span.y[i];
+        const int valid = std::min(4, n - i);
+        uint32_t offset[4];
+        __m128i stored = zero, old = zero;  // four 16-bit values in the low half
+        int mask = 0;
+        if (oneRow) {
+            offset[0] = uint32_t(span.y[i] * stride + span.x[i]);
+            if constexpr (kDepthTest) {
+                stored = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(c.depth + offset[0]));
+                mask = _mm_movemask_ps(
+                    _mm_castsi128_ps(_mm_cmplt_epi32(wfv, _mm_unpacklo_epi16(stored, zero))));
+            } else {
+                mask = 15;
+            }
+        } else {
+            alignas(16) uint16_t storedLanes[8] = {};
+            for (int j = 0; j < 4; ++j) {
+                offset[j] = uint32_t(span.y[i + j] * stride + span.x[i + j]);
+                bool pass = j < valid;
+                if constexpr (kDepthTest) {
+                    storedLanes[j] = c.depth[offset[j]];
+                    pass = pass && wf[j] < storedLanes[j];
+                }
+                mask |= pass ? 1 << j : 0;
+            }
+            stored = _mm_load_si128(reinterpret_cast<const __m128i*>(storedLanes));
+        }
+        if (mask == 0) continue;
 
         // Texels.
         __m128i tex01 = zero, tex23 = zero;
         if constexpr (kTexture) {
             if (bilinear) {
-                const __m128i fs =
-                    _mm_load_si128(reinterpret_cast<const __m128i*>(&span.fraction[0][i]));
-                const __m128i ft =
-                    _mm_load_si128(reinterpret_cast<const __m128i*>(&span.fraction[1][i]));
                 const __m128i sixteen = _mm_set1_epi32(16);
                 const __m128i rs = _mm_sub_epi32(sixteen, fs), rt = _mm_sub_epi32(sixteen, ft);
                 const __m128i top = _mm_or_si128(_mm_mullo_epi16(rs, rt),
                                                  _mm_slli_epi32(_mm_mullo_epi16(fs, rt), 16));
                 const __m128i bottom = _mm_or_si128(_mm_mullo_epi16(rs, ft),
                                                     _mm_slli_epi32(_mm_mullo_epi16(fs, ft), 16));
-                tex01 = _mm_unpacklo_epi64(bilinearTexel<0>(texels, span, i, top, bottom),
-                                           bilinearTexel<1>(texels, span, i, top, bottom));
-                tex23 = _mm_unpacklo_epi64(bilinearTexel<2>(texels, span, i, top, bottom),
-                                           bilinearTexel<3>(texels, span, i, top, bottom));
+                tex01 = _mm_unpacklo_epi64(bilinearTexel<0>(texels, index, top, bottom),
+                                           bilinearTexel<1>(texels, index, top, bottom));
+                tex23 = _mm_unpacklo_epi64(bilinearTexel<2>(texels, index, top, bottom),
+                                           bilinearTexel<3>(texels, index, top, bottom));
             } else {
-                tex01 = loadPair(texels + span.index[0][i], texels + span.index[0][i + 1]);
-                tex23 = loadPair(texels + span.index[0][i + 2], texels + span.index[0][i + 3]);
+                tex01 = loadPair(texels + index[0][0], texels + index[0][1]);
+                tex23 = loadPair(texels + index[0][2], texels + index[0][3]);
             }
         }
 
@@ -650,14 +765,14 @@ template <uint32_t kPacked>
         if constexpr (kIterRgb || kIterAlpha) {
             __m128i bg = zero, ra = zero;
             if constexpr (kIterRgb) {
-                const __m128i r = _mm_load_si128(reinterpret_cast<const __m128i*>(&span.r[i]));
-                const __m128i g = _mm_load_si128(reinterpret_cast<const __m128i*>(&span.g[i]));
-                const __m128i b = _mm_load_si128(reinterpret_cast<const __m128i*>(&span.b[i]));
+                const __m128i r = channelLanes(planeAt(t.r, fx, fy));
+                const __m128i g = channelLanes(planeAt(t.g, fx, fy));
+                const __m128i b = channelLanes(planeAt(t.b, fx, fy));
                 bg = _mm_or_si128(b, _mm_slli_epi32(g, 16));
                 ra = r;
             }
             if constexpr (kIterAlpha) {
-                const __m128i a = _mm_load_si128(reinterpret_cast<const __m128i*>(&span.a[i]));
+                const __m128i a = channelLanes(planeAt(t.a, fx, fy));
                 ra = _mm_or_si128(ra, _mm_slli_epi32(a, 16));
             }
             it01 = _mm_unpacklo_epi32(bg, ra);
@@ -696,10 +811,10 @@ template <uint32_t kPacked>
 
         if constexpr (k.test == kTestGreater) {
             const int ref = c.alphaRef;
-            pass[0] = pass[0] && _mm_extract_epi16(out[0], 3) > ref;
-            pass[1] = pass[1] && _mm_extract_epi16(out[0], 7) > ref;
-            pass[2] = pass[2] && _mm_extract_epi16(out[1], 3) > ref;
-            pass[3] = pass[3] && _mm_extract_epi16(out[1], 7) > ref;
+            mask &= (_mm_extract_epi16(out[0], 3) > ref ? 1 : 0) |
+                    (_mm_extract_epi16(out[0], 7) > ref ? 2 : 0) |
+                    (_mm_extract_epi16(out[1], 3) > ref ? 4 : 0) |
+                    (_mm_extract_epi16(out[1], 7) > ref ? 8 : 0);
         }
 
         if constexpr (k.fog == 1) {
@@ -713,16 +828,21 @@ template <uint32_t kPacked>
             }
         }
 
-        for (int j = 0; j < 4; ++j) old[j] = c.color[offset[j]];
+        if (oneRow) {
+            old = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(c.color + offset[0]));
+        } else {
+            alignas(16) uint16_t oldLanes[8] = {};
+            for (int j = 0; j < valid; ++j) oldLanes[j] = c.color[offset[j]];
+            old = _mm_load_si128(reinterpret_cast<const __m128i*>(oldLanes));
+        }
 
         if constexpr (k.blend == kBlendSrcAlpha) {
+            const __m128i twice = _mm_unpacklo_epi16(old, old);
+            const __m128i spread[2] = {_mm_unpacklo_epi32(twice, twice),
+                                       _mm_unpackhi_epi32(twice, twice)};
             for (int h = 0; h < 2; ++h) {
-                const __m128i p =
-                    _mm_set_epi16(short(old[2 * h + 1]), short(old[2 * h + 1]),
-                                  short(old[2 * h + 1]), short(old[2 * h + 1]), short(old[2 * h]),
-                                  short(old[2 * h]), short(old[2 * h]), short(old[2 * h]));
-                const __m128i x =
-                    _mm_srli_epi16(_mm_and_si128(_mm_mullo_epi16(p, expandMul), expandMask), 8);
+                const __m128i x = _mm_srli_epi16(
+                    _mm_and_si128(_mm_mullo_epi16(spread[h], expandMul), expandMask), 8);
                 const __m128i dst = _mm_or_si128(x, _mm_mulhi_epu16(x, expandLow));
                 const __m128i a = broadcastAlpha(out[h]);
                 const __m128i src =
@@ -733,7 +853,7 @@ template <uint32_t kPacked>
         }
 
         // Dither to 5-6-5 and write.
-        uint32_t pixel[4];
+        __m128i packed[2];
         for (int h = 0; h < 2; ++h) {
             const __m128i v = out[h];
             const __m128i vm = _mm_add_epi16(v, _mm_and_si128(v, greenMask));
@@ -751,19 +871,38 @@ template <uint32_t kPacked>
                 q = _mm_srli_epi16(vm, 3);
             }
             const __m128i m = _mm_madd_epi16(q, pack565);
-            const __m128i p = _mm_add_epi32(m, _mm_srli_epi64(m, 32));
-            pixel[2 * h] = uint32_t(_mm_cvtsi128_si32(p));
-            pixel[2 * h + 1] = uint32_t(_mm_extract_epi16(p, 4));
+            packed[h] = _mm_add_epi32(m, _mm_srli_epi64(m, 32));  // pixels in lanes 0 and 2
         }
-        // Spare entries of the last group repeat the first pixel: they store nothing.
-        const int valid = std::min(4, n - i);
-        for (int j = 0; j < valid; ++j) {
-            c.color[offset[j]] = pass[j] ? uint16_t(pixel[j]) : old[j];
+        // The four 16-bit pixels, in order, in the low half.
+        const __m128i pixels32 = _mm_unpacklo_epi64(_mm_shuffle_epi32(packed[0], 0x08),
+                                                    _mm_shuffle_epi32(packed[1], 0x08));
+        const __m128i pixels =
+            _mm_packs_epi32(_mm_srai_epi32(_mm_slli_epi32(pixels32, 16), 16), zero);
+        const __m128i keep = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(&vt.laneMask[mask]));
+        const __m128i colour =
+            _mm_or_si128(_mm_and_si128(keep, pixels), _mm_andnot_si128(keep, old));
+        [[maybe_unused]] __m128i depth = zero;
+        if constexpr (k.depth == kDepthLessWrite) {
+            const __m128i w16 = _mm_packs_epi32(_mm_srai_epi32(_mm_slli_epi32(wfv, 16), 16), zero);
+            depth = _mm_or_si128(_mm_and_si128(keep, w16), _mm_andnot_si128(keep, stored));
+        }
+        if (oneRow) {
+            _mm_storel_epi64(reinterpret_cast<__m128i*>(c.color + offset[0]), colour);
             if constexpr (k.depth == kDepthLessWrite) {
-                c.depth[offset[j]] = pass[j] ? uint16_t(wf[j]) : stored[j];
+                _mm_storel_epi64(reinterpret_cast<__m128i*>(c.depth + offset[0]), depth);
             }
-            written += pass[j] ? 1u : 0u;
+        } else {
+            alignas(16) uint16_t colourLanes[8], depthLanes[8];
+            _mm_store_si128(reinterpret_cast<__m128i*>(colourLanes), colour);
+            if constexpr (k.depth == kDepthLessWrite) {
+                _mm_store_si128(reinterpret_cast<__m128i*>(depthLanes), depth);
+            }
+            for (int j = 0; j < valid; ++j) {
+                c.color[offset[j]] = colourLanes[j];
+                if constexpr (k.depth == kDepthLessWrite) c.depth[offset[j]] = depthLanes[j];
+            }
         }
+        written += uint64_t(std::popcount(unsigned(mask)));
     }
     return written;
 }
@@ -797,6 +936,13 @@ void rasterise(const Context& c, const Setup& t) {
     // addresses) and stage two (the pixel pipeline proper). Stage one runs over whole
     // groups of four; the spare values are never used.
     auto flush = [&](int n) {
+        if constexpr (!kGeneric) {
+            // Single-level textures and untextured states: the vector pipeline.
+            if (!useTexture || !needLod) {
+                written += runVector<kPacked>(c, t, span, n, bilinearMag);
+                return;
+            }
+        }
         const int padded = (n + 3) & ~3;
         if ((padded & 3) != 0) __builtin_unreachable();
         for (int i = 0; i < padded; ++i) {
@@ -837,13 +983,6 @@ void rasterise(const Context& c, const Setup& t) {
                 span.t[i] = std::bit_cast<float>(std::bit_cast<uint32_t>(tc) & ahead);
             }
             if (!needLod) addressSingleLevel(c, bilinearMag, span, padded);
-        }
-        if constexpr (!kGeneric) {
-            if (!useTexture || !needLod) {
-                for (int i = 0; i < padded; ++i) span.offset[i] = span.y[i] * c.stride + span.x[i];
-                written += runVector<kPacked>(c, span, n, bilinearMag);
-                return;
-            }
         }
         // Stage two: the pixel pipeline proper.
         for (int i = 0; i < n; ++i) {
