@@ -422,8 +422,8 @@ constexpr int kChunk = 64;
 
 // Per-pixel values of up to kChunk pixels of a span, computed ahead of the pipeline.
 struct SpanValues {
-    alignas(16) int32_t x[kChunk];  // the queued pixels
-    alignas(16) int32_t y[kChunk];
+    alignas(16) int32_t x[kChunk + 4];  // the queued pixels (and room for whole groups of four)
+    alignas(16) int32_t y[kChunk + 4];
     alignas(16) float fx[kChunk];  // pixel centre relative to the plane origin
     alignas(16) float fy[kChunk];
     alignas(16) int32_t wf[kChunk];  // 16-bit W value
@@ -902,7 +902,7 @@ template <uint32_t kPacked>
                 if constexpr (k.depth == kDepthLessWrite) c.depth[offset[j]] = depthLanes[j];
             }
         }
-        written += uint64_t(std::popcount(unsigned(mask)));
+        written += uint64_t((0x4332322132212110ull >> (4 * mask)) & 15);  // bits set in mask
     }
     return written;
 }
@@ -1159,9 +1159,13 @@ void rasterise(const Context& c, const Setup& t) {
         const int xe = std::min(ceilToInt(xr - 0.5f), c.clipMaxX);
         for (int x = xs; x < xe;) {
             const int take = std::min(xe - x, kChunk - queued);
-            for (int j = 0; j < take; ++j) {
-                span.x[queued + j] = x + j;
-                span.y[queued + j] = y;
+            // Whole groups of four; entries past `take` are rewritten or never read.
+            const __m128i rowV = _mm_set1_epi32(y);
+            __m128i columns = _mm_add_epi32(_mm_set1_epi32(x), _mm_setr_epi32(0, 1, 2, 3));
+            for (int j = 0; j < take; j += 4) {
+                _mm_storeu_si128(reinterpret_cast<__m128i*>(&span.x[queued + j]), columns);
+                _mm_storeu_si128(reinterpret_cast<__m128i*>(&span.y[queued + j]), rowV);
+                columns = _mm_add_epi32(columns, _mm_set1_epi32(4));
             }
             queued += take;
             x += take;
