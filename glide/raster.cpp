@@ -533,11 +533,28 @@ struct VectorTables {
     alignas(16) uint64_t dither[16];    // (y & 3) * 4 + (x & 3) -> d in the b, g, r lanes
     alignas(16) uint64_t fog[256];      // fog lookup value v -> v + 1 in the b, g, r lanes
     alignas(16) uint64_t laneMask[16];  // 4-bit pixel mask -> 16-bit lanes of ones
+    // Four neighbours on a row: (y & 3) * 4 + (x & 3) -> d of pixels x, x+1 and x+2, x+3.
+    alignas(16) uint64_t ditherRow[16][4];
+    // Bilinear weights by fs * 16 + ft: (16-fs)(16-ft) x4, fs(16-ft) x4 for the top texel
+    // pair and (16-fs)ft x4, fs ft x4 for the bottom pair.
+    alignas(16) uint16_t weights[256][2][8];
     VectorTables() {
         static const int kMatrix[16] = {0, 8, 2, 10, 12, 4, 14, 6, 3, 11, 1, 9, 15, 7, 13, 5};
         auto lanes = [](uint64_t v) { return v | v << 16 | v << 32; };
         for (int i = 0; i < 16; ++i) dither[i] = lanes(uint64_t(kMatrix[i]));
         for (int v = 0; v < 256; ++v) fog[v] = lanes(uint64_t(v + 1));
+        for (int i = 0; i < 16; ++i) {
+            for (int j = 0; j < 4; ++j) ditherRow[i][j] = dither[(i & ~3) | ((i + j) & 3)];
+        }
+        for (int fs = 0; fs < 16; ++fs) {
+            for (int ft = 0; ft < 16; ++ft) {
+                const int w[4] = {(16 - fs) * (16 - ft), fs * (16 - ft), (16 - fs) * ft, fs * ft};
+                for (int l = 0; l < 8; ++l) {
+                    weights[fs * 16 + ft][0][l] = uint16_t(w[l / 4]);
+                    weights[fs * 16 + ft][1][l] = uint16_t(w[2 + l / 4]);
+                }
+            }
+        }
         for (int m = 0; m < 16; ++m) {
             laneMask[m] = 0;
             for (int j = 0; j < 4; ++j) laneMask[m] |= (m >> j & 1) ? 0xFFFFull << (16 * j) : 0;
@@ -555,22 +572,17 @@ inline __m128i loadPair(const uint64_t* a, const uint64_t* b) {
     return _mm_castpd_si128(_mm_loadh_pd(_mm_castsi128_pd(lo), reinterpret_cast<const double*>(b)));
 }
 
-// Lane j's two 16-bit halves (p, q) spread to (p, p, p, p, q, q, q, q).
-template <int J>
-inline __m128i spreadWeights(__m128i packed) {
-    const __m128i v = _mm_shuffle_epi32(packed, J * 0x55);
-    return _mm_shufflehi_epi16(_mm_shufflelo_epi16(v, 0x00), 0x55);
-}
-
 // The bilinear texel of pixel J of a group of four: lanes b, g, r, a in the low half.
 template <int J>
 [[gnu::always_inline]] inline __m128i bilinearTexel(const uint64_t* texels,
-                                                    const int32_t (&index)[4][4],
-                                                    __m128i weightsTop, __m128i weightsBottom) {
+                                                    const uint32_t (&index)[5][4],
+                                                    const uint16_t (&weights)[256][2][8]) {
     const __m128i top = loadPair(texels + index[0][J], texels + index[1][J]);
     const __m128i bottom = loadPair(texels + index[2][J], texels + index[3][J]);
-    const __m128i sum = _mm_add_epi16(_mm_mullo_epi16(top, spreadWeights<J>(weightsTop)),
-                                      _mm_mullo_epi16(bottom, spreadWeights<J>(weightsBottom)));
+    const uint16_t(&w)[2][8] = weights[index[4][J]];
+    const __m128i sum = _mm_add_epi16(
+        _mm_mullo_epi16(top, _mm_load_si128(reinterpret_cast<const __m128i*>(w[0]))),
+        _mm_mullo_epi16(bottom, _mm_load_si128(reinterpret_cast<const __m128i*>(w[1]))));
     return _mm_srli_epi16(_mm_add_epi16(sum, _mm_srli_si128(sum, 8)), 8);
 }
 
@@ -662,8 +674,7 @@ template <uint32_t kPacked>
             wfv = clampLanes(v, _mm_set1_epi32(0xFFFF));
             _mm_store_si128(reinterpret_cast<__m128i*>(wf), wfv);
         }
-        alignas(16) int32_t index[4][4];
-        [[maybe_unused]] __m128i fs = _mm_setzero_si128(), ft = _mm_setzero_si128();
+        alignas(16) uint32_t index[5][4];  // texel indices; [4]: fs * 16 + ft
         if constexpr (kTexture) {
             const __m128 w = _mm_div_ps(_mm_set1_ps(1.0f), oow);
             const __m128 ahead = _mm_cmpgt_ps(oow, _mm_setzero_ps());
@@ -677,8 +688,9 @@ template <uint32_t kPacked>
                 const __m128i ti =
                     floorLanes(_mm_mul_ps(_mm_sub_ps(_mm_mul_ps(tc, scaleV), half), sixteenF));
                 const __m128i fifteen = _mm_set1_epi32(15), oneI = _mm_set1_epi32(1);
-                fs = _mm_and_si128(si, fifteen);
-                ft = _mm_and_si128(ti, fifteen);
+                _mm_store_si128(reinterpret_cast<__m128i*>(index[4]),
+                                _mm_or_si128(_mm_slli_epi32(_mm_and_si128(si, fifteen), 4),
+                                             _mm_and_si128(ti, fifteen)));
                 const __m128i sx = _mm_srai_epi32(si, 4), ty = _mm_srai_epi32(ti, 4);
                 __m128i x0 = _mm_and_si128(sx, andS);
                 __m128i x1 = _mm_and_si128(_mm_add_epi32(sx, oneI), andS);
@@ -744,16 +756,10 @@ template <uint32_t kPacked>
         __m128i tex01 = zero, tex23 = zero;
         if constexpr (kTexture) {
             if (bilinear) {
-                const __m128i sixteen = _mm_set1_epi32(16);
-                const __m128i rs = _mm_sub_epi32(sixteen, fs), rt = _mm_sub_epi32(sixteen, ft);
-                const __m128i top = _mm_or_si128(_mm_mullo_epi16(rs, rt),
-                                                 _mm_slli_epi32(_mm_mullo_epi16(fs, rt), 16));
-                const __m128i bottom = _mm_or_si128(_mm_mullo_epi16(rs, ft),
-                                                    _mm_slli_epi32(_mm_mullo_epi16(fs, ft), 16));
-                tex01 = _mm_unpacklo_epi64(bilinearTexel<0>(texels, index, top, bottom),
-                                           bilinearTexel<1>(texels, index, top, bottom));
-                tex23 = _mm_unpacklo_epi64(bilinearTexel<2>(texels, index, top, bottom),
-                                           bilinearTexel<3>(texels, index, top, bottom));
+                tex01 = _mm_unpacklo_epi64(bilinearTexel<0>(texels, index, vt.weights),
+                                           bilinearTexel<1>(texels, index, vt.weights));
+                tex23 = _mm_unpacklo_epi64(bilinearTexel<2>(texels, index, vt.weights),
+                                           bilinearTexel<3>(texels, index, vt.weights));
             } else {
                 tex01 = loadPair(texels + index[0][0], texels + index[0][1]);
                 tex23 = loadPair(texels + index[0][2], texels + index[0][3]);
@@ -853,6 +859,7 @@ template <uint32_t kPacked>
         }
 
         // Dither to 5-6-5 and write.
+        const uint64_t* ditherRow = vt.ditherRow[(span.y[i] & 3) << 2 | (span.x[i] & 3)];
         __m128i packed[2];
         for (int h = 0; h < 2; ++h) {
             const __m128i v = out[h];
@@ -861,8 +868,9 @@ template <uint32_t kPacked>
             if (ditherOn) {
                 const int j0 = 2 * h, j1 = 2 * h + 1;
                 const __m128i d =
-                    loadPair(&vt.dither[(span.y[i + j0] & 3) << 2 | (span.x[i + j0] & 3)],
-                             &vt.dither[(span.y[i + j1] & 3) << 2 | (span.x[i + j1] & 3)]);
+                    oneRow ? _mm_load_si128(reinterpret_cast<const __m128i*>(&ditherRow[2 * h]))
+                           : loadPair(&vt.dither[(span.y[i + j0] & 3) << 2 | (span.x[i + j0] & 3)],
+                                      &vt.dither[(span.y[i + j1] & 3) << 2 | (span.x[i + j1] & 3)]);
                 const __m128i sum =
                     _mm_add_epi16(_mm_sub_epi16(_mm_add_epi16(vm, vm), _mm_srli_epi16(v, 4)),
                                   _mm_add_epi16(_mm_srli_epi16(vm, 7), d));
