@@ -108,7 +108,8 @@ struct Board {
     uint32_t trianglesDrawn = 0;
     BoardStats stats{};
 
-    bool genericOnly = false;  // debug: always run the generic pixel path
+    bool genericOnly = false;   // debug: always run the generic pixel path
+    bool baselineOnly = false;  // debug: never run the AVX2 build of the rasteriser
 
     GlidePresentFunction presenter = nullptr;
     void* presenterContext = nullptr;

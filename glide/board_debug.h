@@ -10,6 +10,12 @@
 // the current state (both must give identical pixels).
 void boardUseGenericPath(bool on);
 
+// The rasteriser is built twice: for baseline x86-64 (SSE2) and for AVX2, the latter used
+// when the processor has it. With `on`, draws use the baseline build (both must give
+// identical pixels). boardHasAvx2Path() tells whether the processor runs the AVX2 build.
+void boardUseBaselinePath(bool on);
+bool boardHasAvx2Path();
+
 // True when the current render state has a specialised pixel loop.
 bool boardStateIsSpecialised();
 

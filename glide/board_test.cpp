@@ -396,4 +396,22 @@ TEST(TestCard, SpecialisedAndGenericLoopsAgree) {
     boardUseGenericPath(false);
 }
 
+// The rasteriser's baseline (SSE2) build must draw what the build in use draws (the AVX2
+// one on processors that have it), in both the specialised and the generic loops.
+TEST(TestCard, BaselineBuildAgrees) {
+    const std::vector<uint16_t> usual = renderCard(false);
+    boardUseBaselinePath(true);
+    const std::vector<uint16_t> baseline = renderCard(false);
+    const std::vector<uint16_t> baselineGeneric = renderCard(true);
+    boardUseBaselinePath(false);
+    int differing = 0, differingGeneric = 0;
+    for (size_t i = 0; i < usual.size(); ++i) {
+        differing += usual[i] != baseline[i];
+        differingGeneric += usual[i] != baselineGeneric[i];
+    }
+    EXPECT_EQ(differing, 0);
+    EXPECT_EQ(differingGeneric, 0);
+    if (!boardHasAvx2Path()) GTEST_LOG_(INFO) << "no AVX2: both renders used the baseline build";
+}
+
 }  // namespace

@@ -17,6 +17,12 @@
 #include "glide/board.h"
 #include "glide/board_debug.h"
 
+// This file is also compiled a second time, for AVX2, by raster_avx2.cpp; each build keeps
+// its pixel loops in its own namespace and the baseline build's entry points choose one.
+#ifndef GLIDE_RASTER_ISA
+#define GLIDE_RASTER_ISA baseline
+#endif
+
 namespace glide {
 namespace {
 
@@ -1455,17 +1461,15 @@ void drawOne(const Context& c, const Vertex& v0, const Vertex& v1, const Vertex&
 
 }  // namespace
 
+// The entry points of this instruction set's build of the rasteriser.
+namespace GLIDE_RASTER_ISA {
+
 void drawTriangle(const GrVertex& a, const GrVertex& b, const GrVertex& c) {
-    if (board().frame.color[0] == nullptr) return;
     const Context& context = currentContext();
     drawOne(context, toVertex(a), toVertex(b), toVertex(c));
 }
 
-}  // namespace glide
-
-void grDrawPolygonVertexList(int n, const GrVertex v[]) {
-    using namespace glide;
-    if (n < 3 || v == nullptr || board().frame.color[0] == nullptr) return;
+void drawPolygon(int n, const GrVertex v[]) {
     const Context& c = currentContext();
     const Vertex first = toVertex(v[0]);
     Vertex previous = toVertex(v[1]);
@@ -1476,7 +1480,63 @@ void grDrawPolygonVertexList(int n, const GrVertex v[]) {
     }
 }
 
-bool boardStateIsSpecialised() {
-    if (glide::board().frame.color[0] == nullptr) return false;
-    return glide::currentContext().specialised;
+bool stateIsSpecialised() {
+    return currentContext().specialised;
 }
+
+}  // namespace GLIDE_RASTER_ISA
+}  // namespace glide
+
+#ifndef GLIDE_RASTER_AVX2
+namespace glide {
+namespace avx2 {
+void drawTriangle(const GrVertex& a, const GrVertex& b, const GrVertex& c);
+void drawPolygon(int n, const GrVertex v[]);
+bool stateIsSpecialised();
+}  // namespace avx2
+
+namespace {
+
+// The AVX2 build when the processor has it (and tests have not asked for the baseline).
+bool useAvx2() {
+    static const bool supported = __builtin_cpu_supports("avx2") != 0;
+    return supported && !board().baselineOnly;
+}
+
+}  // namespace
+
+void drawTriangle(const GrVertex& a, const GrVertex& b, const GrVertex& c) {
+    if (board().frame.color[0] == nullptr) return;
+    if (useAvx2()) {
+        avx2::drawTriangle(a, b, c);
+    } else {
+        baseline::drawTriangle(a, b, c);
+    }
+}
+
+}  // namespace glide
+
+void grDrawPolygonVertexList(int n, const GrVertex v[]) {
+    using namespace glide;
+    if (n < 3 || v == nullptr || board().frame.color[0] == nullptr) return;
+    if (useAvx2()) {
+        avx2::drawPolygon(n, v);
+    } else {
+        baseline::drawPolygon(n, v);
+    }
+}
+
+bool boardStateIsSpecialised() {
+    using namespace glide;
+    if (board().frame.color[0] == nullptr) return false;
+    return useAvx2() ? avx2::stateIsSpecialised() : baseline::stateIsSpecialised();
+}
+
+void boardUseBaselinePath(bool on) {
+    glide::board().baselineOnly = on;
+}
+
+bool boardHasAvx2Path() {
+    return __builtin_cpu_supports("avx2") != 0;
+}
+#endif

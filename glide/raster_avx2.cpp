@@ -1,0 +1,20 @@
+// The rasteriser compiled a second time with AVX2 enabled (three-operand and wider vector
+// instructions, no fused multiply-add, so every result is the same). raster.cpp's entry
+// points call it when the processor has AVX2.
+#include <algorithm>
+#include <array>
+#include <bit>
+#include <cmath>
+#include <cstring>
+#include <utility>
+
+#include <emmintrin.h>
+#include <immintrin.h>
+
+#include "glide/board.h"
+#include "glide/board_debug.h"
+
+#pragma GCC target("avx2")
+#define GLIDE_RASTER_AVX2
+#define GLIDE_RASTER_ISA avx2
+#include "glide/raster.cpp"
