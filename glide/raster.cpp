@@ -680,6 +680,38 @@ template <uint32_t kPacked>
             wfv = clampLanes(v, _mm_set1_epi32(0xFFFF));
             _mm_store_si128(reinterpret_cast<__m128i*>(wf), wfv);
         }
+        // Four neighbours on one row (the usual case) read and write the buffers 64 bits
+        // at a time; otherwise each pixel is addressed on its own. Spare entries of the last
+        // group repeat the first pixel and are never written.
+        const bool oneRow = i + 3 < n && span.y[i + 3] == span.y[i];
+        const int valid = std::min(4, n - i);
+        uint32_t offset[4];
+        __m128i stored = zero, old = zero;  // four 16-bit values in the low half
+        int mask = 0;
+        if (oneRow) {
+            offset[0] = uint32_t(span.y[i] * stride + span.x[i]);
+            if constexpr (kDepthTest) {
+                stored = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(c.depth + offset[0]));
+                mask = _mm_movemask_ps(
+                    _mm_castsi128_ps(_mm_cmplt_epi32(wfv, _mm_unpacklo_epi16(stored, zero))));
+            } else {
+                mask = 15;
+            }
+        } else {
+            alignas(16) uint16_t storedLanes[8] = {};
+            for (int j = 0; j < 4; ++j) {
+                offset[j] = uint32_t(span.y[i + j] * stride + span.x[i + j]);
+                bool pass = j < valid;
+                if constexpr (kDepthTest) {
+                    storedLanes[j] = c.depth[offset[j]];
+                    pass = pass && wf[j] < storedLanes[j];
+                }
+                mask |= pass ? 1 << j : 0;
+            }
+            stored = _mm_load_si128(reinterpret_cast<const __m128i*>(storedLanes));
+        }
+        if (mask == 0) continue;
+
         alignas(16) uint32_t index[5][4];  // texel indices; [4]: fs * 16 + ft
         if constexpr (kTexture) {
             const __m128 w = _mm_div_ps(_mm_set1_ps(1.0f), oow);
@@ -725,38 +757,6 @@ template <uint32_t kPacked>
                                 _mm_add_epi32(_mm_sll_epi32(y, rowShift), x));
             }
         }
-
-        // Four neighbours on one row (the usual case) read and write the buffers 64 bits
-        // at a time; otherwise each pixel is addressed on its own. Spare entries of the last
-        // group repeat the first pixel and are never written.
-        const bool oneRow = i + 3 < n && span.y[i + 3] == span.y[i];
-        const int valid = std::min(4, n - i);
-        uint32_t offset[4];
-        __m128i stored = zero, old = zero;  // four 16-bit values in the low half
-        int mask = 0;
-        if (oneRow) {
-            offset[0] = uint32_t(span.y[i] * stride + span.x[i]);
-            if constexpr (kDepthTest) {
-                stored = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(c.depth + offset[0]));
-                mask = _mm_movemask_ps(
-                    _mm_castsi128_ps(_mm_cmplt_epi32(wfv, _mm_unpacklo_epi16(stored, zero))));
-            } else {
-                mask = 15;
-            }
-        } else {
-            alignas(16) uint16_t storedLanes[8] = {};
-            for (int j = 0; j < 4; ++j) {
-                offset[j] = uint32_t(span.y[i + j] * stride + span.x[i + j]);
-                bool pass = j < valid;
-                if constexpr (kDepthTest) {
-                    storedLanes[j] = c.depth[offset[j]];
-                    pass = pass && wf[j] < storedLanes[j];
-                }
-                mask |= pass ? 1 << j : 0;
-            }
-            stored = _mm_load_si128(reinterpret_cast<const __m128i*>(storedLanes));
-        }
-        if (mask == 0) continue;
 
         // Texels.
         __m128i tex01 = zero, tex23 = zero;
