@@ -428,8 +428,8 @@ constexpr int kChunk = 64;
 
 // Per-pixel values of up to kChunk pixels of a span, computed ahead of the pipeline.
 struct SpanValues {
-    alignas(16) int32_t x[kChunk + 4];  // the queued pixels (and room for whole groups of four)
-    alignas(16) int32_t y[kChunk + 4];
+    alignas(32) int32_t x[kChunk + 8];  // the queued pixels (and room for whole groups of eight)
+    alignas(32) int32_t y[kChunk + 8];
     alignas(16) float fx[kChunk];  // pixel centre relative to the plane origin
     alignas(16) float fy[kChunk];
     alignas(16) int32_t wf[kChunk];  // 16-bit W value
@@ -581,11 +581,12 @@ inline __m128i loadPair(const uint64_t* a, const uint64_t* b) {
 // The bilinear texel of pixel J of a group of four: lanes b, g, r, a in the low half.
 template <int J>
 [[gnu::always_inline]] inline __m128i bilinearTexel(const uint64_t* texels,
-                                                    const uint32_t (&index)[5][4],
+                                                    const uint32_t (&index)[5][8], int base,
                                                     const uint16_t (&weights)[256][2][8]) {
-    const __m128i top = loadPair(texels + index[0][J], texels + index[1][J]);
-    const __m128i bottom = loadPair(texels + index[2][J], texels + index[3][J]);
-    const uint16_t(&w)[2][8] = weights[index[4][J]];
+    const int j = base + J;
+    const __m128i top = loadPair(texels + index[0][j], texels + index[1][j]);
+    const __m128i bottom = loadPair(texels + index[2][j], texels + index[3][j]);
+    const uint16_t(&w)[2][8] = weights[index[4][j]];
     const __m128i sum = _mm_add_epi16(
         _mm_mullo_epi16(top, _mm_load_si128(reinterpret_cast<const __m128i*>(w[0]))),
         _mm_mullo_epi16(bottom, _mm_load_si128(reinterpret_cast<const __m128i*>(w[1]))));
@@ -624,6 +625,122 @@ inline __m128i channelLanes(__m128 v) {
     return _mm_cvttps_epi32(_mm_max_ps(_mm_min_ps(v, _mm_set1_ps(255.0f)), _mm_setzero_ps()));
 }
 
+using Floats8 = float __attribute__((vector_size(32)));
+using Ints8 = int32_t __attribute__((vector_size(32)));
+
+// Stage one values of eight queued pixels.
+struct EightPixels {
+    alignas(32) uint32_t wf[8];
+    alignas(32) int32_t r[8], g[8], b[8], a[8];
+    alignas(32) uint32_t index[5][8];  // texel indices; [4]: fs * 16 + ft
+};
+
+// (Vectors are passed by reference: their size would otherwise change the calling
+// convention between the two builds.)
+[[gnu::always_inline]] inline void planeAt8(const Plane& p, const Floats8& fx, const Floats8& fy,
+                                            Floats8& out) {
+    out = (p.at0 + fx * p.dx) + fy * p.dy;
+}
+
+// floorToInt() on eight lanes, the same comparisons in the same order.
+[[gnu::always_inline]] inline void floor8(Floats8 v, Ints8& out) {
+    constexpr float kLimit = 1073741824.0f;
+    const Floats8 zero{}, high = zero + kLimit, low = zero - kLimit;
+    v = high < v ? high : v;
+    v = v > low ? v : low;
+    const Ints8 i = __builtin_convertvector(v, Ints8);
+    out = i + (v < __builtin_convertvector(i, Floats8));
+}
+
+// std::min(std::max(v, 0), hi) on eight lanes.
+[[gnu::always_inline]] inline void clamp8(Ints8& v, const Ints8& hi) {
+    const Ints8 zero{};
+    v = v < zero ? zero : v;
+    v = hi < v ? hi : v;
+}
+
+// channel() on eight lanes, stored.
+[[gnu::always_inline]] inline void channel8(const Plane& p, const Floats8& fx, const Floats8& fy,
+                                            int32_t* out) {
+    Floats8 v;
+    planeAt8(p, fx, fy, v);
+    const Floats8 zero{}, top = zero + 255.0f;
+    v = v < top ? v : top;
+    v = v > zero ? v : zero;
+    const Ints8 i = __builtin_convertvector(v, Ints8);
+    std::memcpy(out, &i, sizeof i);
+}
+
+// The rest of stage one for eight pixels: texel indices and bilinear fractions (single
+// level), iterated channels.
+template <bool kTexture, bool kIterRgb, bool kIterAlpha>
+[[gnu::always_inline]] inline void stageOneLate(const Context& c, const Setup& t, const Floats8& fx,
+                                                const Floats8& fy, const Floats8& oow,
+                                                bool bilinear, EightPixels& e) {
+    if constexpr (kTexture) {
+        const Floats8 zero{};
+        const Floats8 w = 1.0f / oow;
+        const Ints8 ahead = oow > zero;
+        Floats8 sp, tp;
+        planeAt8(t.sow, fx, fy, sp);
+        planeAt8(t.tow, fx, fy, tp);
+        Floats8 sc = sp * w, tc = tp * w;
+        Ints8 bits;
+        std::memcpy(&bits, &sc, sizeof bits);
+        bits &= ahead;
+        std::memcpy(&sc, &bits, sizeof bits);
+        std::memcpy(&bits, &tc, sizeof bits);
+        bits &= ahead;
+        std::memcpy(&tc, &bits, sizeof bits);
+        const float scale = c.levelScale[0];
+        const int wm = c.widthMask[0], hm = c.heightMask[0], shift = c.widthShift[0];
+        const Ints8 none{}, widthMask = none + wm, heightMask = none + hm;
+        const int andS = c.wrapS ? wm : -1, andT = c.wrapT ? hm : -1;
+        const bool clampAny = !c.wrapS || !c.wrapT;
+        if (bilinear) {
+            Ints8 si, ti;
+            floor8((sc * scale - 0.5f) * 16.0f, si);
+            floor8((tc * scale - 0.5f) * 16.0f, ti);
+            const Ints8 weights = ((si & 15) << 4) | (ti & 15);
+            const Ints8 sx = si >> 4, ty = ti >> 4;
+            Ints8 x0 = sx & andS, x1 = (sx + 1) & andS;
+            Ints8 y0 = ty & andT, y1 = (ty + 1) & andT;
+            if (clampAny) {
+                clamp8(x0, widthMask);
+                clamp8(x1, widthMask);
+                clamp8(y0, heightMask);
+                clamp8(y1, heightMask);
+            }
+            y0 = y0 << shift;
+            y1 = y1 << shift;
+            const Ints8 i0 = y0 + x0, i1 = y0 + x1, i2 = y1 + x0, i3 = y1 + x1;
+            std::memcpy(e.index[0], &i0, sizeof i0);
+            std::memcpy(e.index[1], &i1, sizeof i1);
+            std::memcpy(e.index[2], &i2, sizeof i2);
+            std::memcpy(e.index[3], &i3, sizeof i3);
+            std::memcpy(e.index[4], &weights, sizeof weights);
+        } else {
+            Ints8 x, y;
+            floor8(sc * scale, x);
+            floor8(tc * scale, y);
+            x &= andS;
+            y &= andT;
+            if (clampAny) {
+                clamp8(x, widthMask);
+                clamp8(y, heightMask);
+            }
+            const Ints8 i0 = (y << shift) + x;
+            std::memcpy(e.index[0], &i0, sizeof i0);
+        }
+    }
+    if constexpr (kIterRgb) {
+        channel8(t.r, fx, fy, e.r);
+        channel8(t.g, fx, fy, e.g);
+        channel8(t.b, fx, fy, e.b);
+    }
+    if constexpr (kIterAlpha) channel8(t.a, fx, fy, e.a);
+}
+
 template <uint32_t kPacked>
 [[gnu::always_inline]] inline uint64_t runVector(const Context& c, const Setup& t,
                                                  const SpanValues& span, int n, bool bilinear) {
@@ -653,270 +770,240 @@ template <uint32_t kPacked>
     uint64_t written = 0;
 
     constexpr bool kNeedW = k.depth != kDepthNone || k.fog != 0;
-    const float scale = c.levelScale[0];
-    const __m128i widthMask = _mm_set1_epi32(c.widthMask[0]);
-    const __m128i heightMask = _mm_set1_epi32(c.heightMask[0]);
-    const __m128i andS = _mm_set1_epi32(c.wrapS ? c.widthMask[0] : -1);
-    const __m128i andT = _mm_set1_epi32(c.wrapT ? c.heightMask[0] : -1);
-    const bool clampAny = !c.wrapS || !c.wrapT;
-    const __m128i rowShift = _mm_cvtsi32_si128(c.widthShift[0]);
     const int stride = c.stride;
 
-    for (int i = 0; i < n; i += 4) {
-        // Stage one for these four pixels: the scalar stage one's arithmetic, lane by lane.
-        const __m128i xi = _mm_load_si128(reinterpret_cast<const __m128i*>(&span.x[i]));
-        const __m128i yi = _mm_load_si128(reinterpret_cast<const __m128i*>(&span.y[i]));
-        const __m128 fx =
-            _mm_sub_ps(_mm_add_ps(_mm_cvtepi32_ps(xi), _mm_set1_ps(0.5f)), _mm_set1_ps(t.x0));
-        const __m128 fy =
-            _mm_sub_ps(_mm_add_ps(_mm_cvtepi32_ps(yi), _mm_set1_ps(0.5f)), _mm_set1_ps(t.y0));
-        alignas(16) uint32_t wf[4] = {0, 0, 0, 0};
-        __m128i wfv = _mm_setzero_si128();
-        [[maybe_unused]] __m128 oow = _mm_setzero_ps();
-        if constexpr (kNeedW || kTexture) oow = planeAt(t.oow, fx, fy);
+    for (int i8 = 0; i8 < n; i8 += 8) {
+        // Stage one for eight pixels: the scalar stage one's arithmetic, lane by lane, in
+        // the compiler's generic vectors (two SSE2 or one AVX operation each). The texture
+        // coordinates and iterated colours wait until a group of four passes the W test.
+        EightPixels e;
+        Ints8 xi, yi;
+        std::memcpy(&xi, &span.x[i8], sizeof xi);
+        std::memcpy(&yi, &span.y[i8], sizeof yi);
+        const Floats8 fx = (__builtin_convertvector(xi, Floats8) + 0.5f) - t.x0;
+        const Floats8 fy = (__builtin_convertvector(yi, Floats8) + 0.5f) - t.y0;
+        Floats8 oow{};
+        if constexpr (kNeedW || kTexture) planeAt8(t.oow, fx, fy, oow);
         if constexpr (kNeedW) {
-            const __m128i v =
-                _mm_sub_epi32(_mm_set1_epi32(520192), _mm_srai_epi32(_mm_castps_si128(oow), 11));
-            wfv = clampLanes(v, _mm_set1_epi32(0xFFFF));
-            _mm_store_si128(reinterpret_cast<__m128i*>(wf), wfv);
-        }
-        // Four neighbours on one row (the usual case) read and write the buffers 64 bits
-        // at a time; otherwise each pixel is addressed on its own. Spare entries of the last
-        // group repeat the first pixel and are never written.
-        const bool oneRow = i + 3 < n && span.y[i + 3] == span.y[i];
-        const int valid = std::min(4, n - i);
-        uint32_t offset[4];
-        __m128i stored = zero, old = zero;  // four 16-bit values in the low half
-        int mask = 0;
-        if (oneRow) {
-            offset[0] = uint32_t(span.y[i] * stride + span.x[i]);
-            if constexpr (kDepthTest) {
-                stored = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(c.depth + offset[0]));
-                mask = _mm_movemask_ps(
-                    _mm_castsi128_ps(_mm_cmplt_epi32(wfv, _mm_unpacklo_epi16(stored, zero))));
-            } else {
-                mask = 15;
-            }
+            Ints8 bits;
+            std::memcpy(&bits, &oow, sizeof bits);
+            Ints8 v = 520192 - (bits >> 11);
+            const Ints8 zeroI{}, maxI = zeroI + 0xFFFF;
+            v = v < zeroI ? zeroI : v;
+            v = maxI < v ? maxI : v;
+            std::memcpy(e.wf, &v, sizeof v);
         } else {
-            alignas(16) uint16_t storedLanes[8] = {};
-            for (int j = 0; j < 4; ++j) {
-                offset[j] = uint32_t(span.y[i + j] * stride + span.x[i + j]);
-                bool pass = j < valid;
+            std::memset(e.wf, 0, sizeof e.wf);
+        }
+        bool lateDone = false;
+        const int end8 = std::min(n, i8 + 8);
+        for (int i = i8; i < end8; i += 4) {
+            const int base = i - i8;
+            const uint32_t* wf = e.wf + base;
+            const __m128i wfv = _mm_load_si128(reinterpret_cast<const __m128i*>(wf));
+            // Four neighbours on one row (the usual case) read and write the buffers 64 bits
+            // at a time; otherwise each pixel is addressed on its own. Spare entries of the last
+            // group repeat the first pixel and are never written.
+            const bool oneRow = i + 3 < n && span.y[i + 3] == span.y[i];
+            const int valid = std::min(4, n - i);
+            uint32_t offset[4];
+            __m128i stored = zero, old = zero;  // four 16-bit values in the low half
+            int mask = 0;
+            if (oneRow) {
+                offset[0] = uint32_t(span.y[i] * stride + span.x[i]);
                 if constexpr (kDepthTest) {
-                    storedLanes[j] = c.depth[offset[j]];
-                    pass = pass && wf[j] < storedLanes[j];
+                    stored = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(c.depth + offset[0]));
+                    mask = _mm_movemask_ps(
+                        _mm_castsi128_ps(_mm_cmplt_epi32(wfv, _mm_unpacklo_epi16(stored, zero))));
+                } else {
+                    mask = 15;
                 }
-                mask |= pass ? 1 << j : 0;
-            }
-            stored = _mm_load_si128(reinterpret_cast<const __m128i*>(storedLanes));
-        }
-        if (mask == 0) continue;
-
-        alignas(16) uint32_t index[5][4];  // texel indices; [4]: fs * 16 + ft
-        if constexpr (kTexture) {
-            const __m128 w = _mm_div_ps(_mm_set1_ps(1.0f), oow);
-            const __m128 ahead = _mm_cmpgt_ps(oow, _mm_setzero_ps());
-            const __m128 sc = _mm_and_ps(_mm_mul_ps(planeAt(t.sow, fx, fy), w), ahead);
-            const __m128 tc = _mm_and_ps(_mm_mul_ps(planeAt(t.tow, fx, fy), w), ahead);
-            const __m128 scaleV = _mm_set1_ps(scale);
-            if (bilinear) {
-                const __m128 half = _mm_set1_ps(0.5f), sixteenF = _mm_set1_ps(16.0f);
-                const __m128i si =
-                    floorLanes(_mm_mul_ps(_mm_sub_ps(_mm_mul_ps(sc, scaleV), half), sixteenF));
-                const __m128i ti =
-                    floorLanes(_mm_mul_ps(_mm_sub_ps(_mm_mul_ps(tc, scaleV), half), sixteenF));
-                const __m128i fifteen = _mm_set1_epi32(15), oneI = _mm_set1_epi32(1);
-                _mm_store_si128(reinterpret_cast<__m128i*>(index[4]),
-                                _mm_or_si128(_mm_slli_epi32(_mm_and_si128(si, fifteen), 4),
-                                             _mm_and_si128(ti, fifteen)));
-                const __m128i sx = _mm_srai_epi32(si, 4), ty = _mm_srai_epi32(ti, 4);
-                __m128i x0 = _mm_and_si128(sx, andS);
-                __m128i x1 = _mm_and_si128(_mm_add_epi32(sx, oneI), andS);
-                __m128i y0 = _mm_and_si128(ty, andT);
-                __m128i y1 = _mm_and_si128(_mm_add_epi32(ty, oneI), andT);
-                if (clampAny) {
-                    x0 = clampLanes(x0, widthMask);
-                    x1 = clampLanes(x1, widthMask);
-                    y0 = clampLanes(y0, heightMask);
-                    y1 = clampLanes(y1, heightMask);
-                }
-                y0 = _mm_sll_epi32(y0, rowShift);
-                y1 = _mm_sll_epi32(y1, rowShift);
-                _mm_store_si128(reinterpret_cast<__m128i*>(index[0]), _mm_add_epi32(y0, x0));
-                _mm_store_si128(reinterpret_cast<__m128i*>(index[1]), _mm_add_epi32(y0, x1));
-                _mm_store_si128(reinterpret_cast<__m128i*>(index[2]), _mm_add_epi32(y1, x0));
-                _mm_store_si128(reinterpret_cast<__m128i*>(index[3]), _mm_add_epi32(y1, x1));
             } else {
-                __m128i x = _mm_and_si128(floorLanes(_mm_mul_ps(sc, scaleV)), andS);
-                __m128i y = _mm_and_si128(floorLanes(_mm_mul_ps(tc, scaleV)), andT);
-                if (clampAny) {
-                    x = clampLanes(x, widthMask);
-                    y = clampLanes(y, heightMask);
+                alignas(16) uint16_t storedLanes[8] = {};
+                for (int j = 0; j < 4; ++j) {
+                    offset[j] = uint32_t(span.y[i + j] * stride + span.x[i + j]);
+                    bool pass = j < valid;
+                    if constexpr (kDepthTest) {
+                        storedLanes[j] = c.depth[offset[j]];
+                        pass = pass && wf[j] < storedLanes[j];
+                    }
+                    mask |= pass ? 1 << j : 0;
                 }
-                _mm_store_si128(reinterpret_cast<__m128i*>(index[0]),
-                                _mm_add_epi32(_mm_sll_epi32(y, rowShift), x));
+                stored = _mm_load_si128(reinterpret_cast<const __m128i*>(storedLanes));
             }
-        }
+            if (mask == 0) continue;
 
-        // Texels.
-        __m128i tex01 = zero, tex23 = zero;
-        if constexpr (kTexture) {
-            if (bilinear) {
-                tex01 = _mm_unpacklo_epi64(bilinearTexel<0>(texels, index, vt.weights),
-                                           bilinearTexel<1>(texels, index, vt.weights));
-                tex23 = _mm_unpacklo_epi64(bilinearTexel<2>(texels, index, vt.weights),
-                                           bilinearTexel<3>(texels, index, vt.weights));
-            } else {
-                tex01 = loadPair(texels + index[0][0], texels + index[0][1]);
-                tex23 = loadPair(texels + index[0][2], texels + index[0][3]);
+            if (!lateDone) {
+                lateDone = true;
+                stageOneLate<kTexture, kIterRgb, kIterAlpha>(c, t, fx, fy, oow, bilinear, e);
             }
-        }
 
-        // Iterated colour, interleaved to b, g, r, a per pixel.
-        __m128i it01 = zero, it23 = zero;
-        if constexpr (kIterRgb || kIterAlpha) {
-            __m128i bg = zero, ra = zero;
-            if constexpr (kIterRgb) {
-                const __m128i r = channelLanes(planeAt(t.r, fx, fy));
-                const __m128i g = channelLanes(planeAt(t.g, fx, fy));
-                const __m128i b = channelLanes(planeAt(t.b, fx, fy));
-                bg = _mm_or_si128(b, _mm_slli_epi32(g, 16));
-                ra = r;
+            // Texels.
+            __m128i tex01 = zero, tex23 = zero;
+            if constexpr (kTexture) {
+                if (bilinear) {
+                    tex01 = _mm_unpacklo_epi64(bilinearTexel<0>(texels, e.index, base, vt.weights),
+                                               bilinearTexel<1>(texels, e.index, base, vt.weights));
+                    tex23 = _mm_unpacklo_epi64(bilinearTexel<2>(texels, e.index, base, vt.weights),
+                                               bilinearTexel<3>(texels, e.index, base, vt.weights));
+                } else {
+                    tex01 = loadPair(texels + e.index[0][base], texels + e.index[0][base + 1]);
+                    tex23 = loadPair(texels + e.index[0][base + 2], texels + e.index[0][base + 3]);
+                }
             }
-            if constexpr (kIterAlpha) {
-                const __m128i a = channelLanes(planeAt(t.a, fx, fy));
-                ra = _mm_or_si128(ra, _mm_slli_epi32(a, 16));
-            }
-            it01 = _mm_unpacklo_epi32(bg, ra);
-            it23 = _mm_unpackhi_epi32(bg, ra);
-        }
 
-        __m128i out[2];
-        const __m128i texv[2] = {tex01, tex23};
-        const __m128i itv[2] = {it01, it23};
-        for (int h = 0; h < 2; ++h) {
-            const __m128i tx = texv[h], it = itv[h];
-            __m128i colour = zero, alpha = zero;
-            [[maybe_unused]] const __m128i scaled =
-                _mm_srli_epi16(_mm_mullo_epi16(tx, _mm_add_epi16(it, one)), 8);
-            if constexpr (k.colour == kColourIter) {
-                colour = it;
-            } else if constexpr (k.colour == kColourLit) {
-                const __m128i lit = _mm_srli_epi16(_mm_mullo_epi16(it, _mm_add_epi16(it, one)), 8);
-                colour = _mm_min_epi16(_mm_add_epi16(lit, broadcastAlpha(it)), byteMax);
-            } else if constexpr (k.colour == kColourDecal) {
-                colour = tx;
-            } else if constexpr (k.colour == kColourLitTex) {
-                colour = _mm_min_epi16(_mm_add_epi16(scaled, broadcastAlpha(it)), byteMax);
-            } else if constexpr (k.colour == kColourModulate) {
-                colour = scaled;
+            // Iterated colour, interleaved to b, g, r, a per pixel.
+            __m128i it01 = zero, it23 = zero;
+            if constexpr (kIterRgb || kIterAlpha) {
+                __m128i bg = zero, ra = zero;
+                if constexpr (kIterRgb) {
+                    const __m128i r = _mm_load_si128(reinterpret_cast<const __m128i*>(e.r + base));
+                    const __m128i g = _mm_load_si128(reinterpret_cast<const __m128i*>(e.g + base));
+                    const __m128i b = _mm_load_si128(reinterpret_cast<const __m128i*>(e.b + base));
+                    bg = _mm_or_si128(b, _mm_slli_epi32(g, 16));
+                    ra = r;
+                }
+                if constexpr (kIterAlpha) {
+                    const __m128i a = _mm_load_si128(reinterpret_cast<const __m128i*>(e.a + base));
+                    ra = _mm_or_si128(ra, _mm_slli_epi32(a, 16));
+                }
+                it01 = _mm_unpacklo_epi32(bg, ra);
+                it23 = _mm_unpackhi_epi32(bg, ra);
             }
-            if constexpr (k.alpha == kAlphaTexture) {
-                alpha = tx;
-            } else if constexpr (k.alpha == kAlphaModulate) {
-                alpha = scaled;
-            } else if constexpr (k.alpha == kAlphaIter) {
-                alpha = it;
-            }
-            out[h] = _mm_or_si128(_mm_and_si128(colour, rgbMask), _mm_andnot_si128(rgbMask, alpha));
-        }
 
-        if constexpr (k.test == kTestGreater) {
-            const int ref = c.alphaRef;
-            mask &= (_mm_extract_epi16(out[0], 3) > ref ? 1 : 0) |
-                    (_mm_extract_epi16(out[0], 7) > ref ? 2 : 0) |
-                    (_mm_extract_epi16(out[1], 3) > ref ? 4 : 0) |
-                    (_mm_extract_epi16(out[1], 7) > ref ? 8 : 0);
-        }
-
-        if constexpr (k.fog == 1) {
+            __m128i out[2];
+            const __m128i texv[2] = {tex01, tex23};
+            const __m128i itv[2] = {it01, it23};
             for (int h = 0; h < 2; ++h) {
-                const __m128i f =
-                    loadPair(&vt.fog[c.fogLookup[wf[2 * h]]], &vt.fog[c.fogLookup[wf[2 * h + 1]]]);
+                const __m128i tx = texv[h], it = itv[h];
+                __m128i colour = zero, alpha = zero;
+                [[maybe_unused]] const __m128i scaled =
+                    _mm_srli_epi16(_mm_mullo_epi16(tx, _mm_add_epi16(it, one)), 8);
+                if constexpr (k.colour == kColourIter) {
+                    colour = it;
+                } else if constexpr (k.colour == kColourLit) {
+                    const __m128i lit =
+                        _mm_srli_epi16(_mm_mullo_epi16(it, _mm_add_epi16(it, one)), 8);
+                    colour = _mm_min_epi16(_mm_add_epi16(lit, broadcastAlpha(it)), byteMax);
+                } else if constexpr (k.colour == kColourDecal) {
+                    colour = tx;
+                } else if constexpr (k.colour == kColourLitTex) {
+                    colour = _mm_min_epi16(_mm_add_epi16(scaled, broadcastAlpha(it)), byteMax);
+                } else if constexpr (k.colour == kColourModulate) {
+                    colour = scaled;
+                }
+                if constexpr (k.alpha == kAlphaTexture) {
+                    alpha = tx;
+                } else if constexpr (k.alpha == kAlphaModulate) {
+                    alpha = scaled;
+                } else if constexpr (k.alpha == kAlphaIter) {
+                    alpha = it;
+                }
                 out[h] =
-                    _mm_srli_epi16(_mm_add_epi16(_mm_mullo_epi16(out[h], _mm_sub_epi16(full, f)),
-                                                 _mm_mullo_epi16(fogColour, f)),
-                                   8);
+                    _mm_or_si128(_mm_and_si128(colour, rgbMask), _mm_andnot_si128(rgbMask, alpha));
             }
-        }
 
-        if (oneRow) {
-            old = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(c.color + offset[0]));
-        } else {
-            alignas(16) uint16_t oldLanes[8] = {};
-            for (int j = 0; j < valid; ++j) oldLanes[j] = c.color[offset[j]];
-            old = _mm_load_si128(reinterpret_cast<const __m128i*>(oldLanes));
-        }
-
-        if constexpr (k.blend == kBlendSrcAlpha) {
-            const __m128i twice = _mm_unpacklo_epi16(old, old);
-            const __m128i spread[2] = {_mm_unpacklo_epi32(twice, twice),
-                                       _mm_unpackhi_epi32(twice, twice)};
-            for (int h = 0; h < 2; ++h) {
-                const __m128i x = _mm_srli_epi16(
-                    _mm_and_si128(_mm_mullo_epi16(spread[h], expandMul), expandMask), 8);
-                const __m128i dst = _mm_or_si128(x, _mm_mulhi_epu16(x, expandLow));
-                const __m128i a = broadcastAlpha(out[h]);
-                const __m128i src =
-                    _mm_srli_epi16(_mm_mullo_epi16(out[h], _mm_add_epi16(a, one)), 8);
-                const __m128i des = _mm_srli_epi16(_mm_mullo_epi16(dst, _mm_sub_epi16(full, a)), 8);
-                out[h] = _mm_min_epi16(_mm_add_epi16(src, des), byteMax);
+            if constexpr (k.test == kTestGreater) {
+                const int ref = c.alphaRef;
+                mask &= (_mm_extract_epi16(out[0], 3) > ref ? 1 : 0) |
+                        (_mm_extract_epi16(out[0], 7) > ref ? 2 : 0) |
+                        (_mm_extract_epi16(out[1], 3) > ref ? 4 : 0) |
+                        (_mm_extract_epi16(out[1], 7) > ref ? 8 : 0);
             }
-        }
 
-        // Dither to 5-6-5 and write.
-        const uint64_t* ditherRow = vt.ditherRow[(span.y[i] & 3) << 2 | (span.x[i] & 3)];
-        __m128i packed[2];
-        for (int h = 0; h < 2; ++h) {
-            const __m128i v = out[h];
-            const __m128i vm = _mm_add_epi16(v, _mm_and_si128(v, greenMask));
-            __m128i q;
-            if (ditherOn) {
-                const int j0 = 2 * h, j1 = 2 * h + 1;
-                const __m128i d =
-                    oneRow ? _mm_load_si128(reinterpret_cast<const __m128i*>(&ditherRow[2 * h]))
-                           : loadPair(&vt.dither[(span.y[i + j0] & 3) << 2 | (span.x[i + j0] & 3)],
-                                      &vt.dither[(span.y[i + j1] & 3) << 2 | (span.x[i + j1] & 3)]);
-                const __m128i sum =
-                    _mm_add_epi16(_mm_sub_epi16(_mm_add_epi16(vm, vm), _mm_srli_epi16(v, 4)),
-                                  _mm_add_epi16(_mm_srli_epi16(vm, 7), d));
-                q = _mm_srli_epi16(sum, 4);
+            if constexpr (k.fog == 1) {
+                for (int h = 0; h < 2; ++h) {
+                    const __m128i f = loadPair(&vt.fog[c.fogLookup[wf[2 * h]]],
+                                               &vt.fog[c.fogLookup[wf[2 * h + 1]]]);
+                    out[h] = _mm_srli_epi16(
+                        _mm_add_epi16(_mm_mullo_epi16(out[h], _mm_sub_epi16(full, f)),
+                                      _mm_mullo_epi16(fogColour, f)),
+                        8);
+                }
+            }
+
+            if (oneRow) {
+                old = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(c.color + offset[0]));
             } else {
-                q = _mm_srli_epi16(vm, 3);
+                alignas(16) uint16_t oldLanes[8] = {};
+                for (int j = 0; j < valid; ++j) oldLanes[j] = c.color[offset[j]];
+                old = _mm_load_si128(reinterpret_cast<const __m128i*>(oldLanes));
             }
-            const __m128i m = _mm_madd_epi16(q, pack565);
-            packed[h] = _mm_add_epi32(m, _mm_srli_epi64(m, 32));  // pixels in lanes 0 and 2
-        }
-        // The four 16-bit pixels, in order, in the low half.
-        const __m128i pixels32 = _mm_unpacklo_epi64(_mm_shuffle_epi32(packed[0], 0x08),
-                                                    _mm_shuffle_epi32(packed[1], 0x08));
-        const __m128i pixels =
-            _mm_packs_epi32(_mm_srai_epi32(_mm_slli_epi32(pixels32, 16), 16), zero);
-        const __m128i keep = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(&vt.laneMask[mask]));
-        const __m128i colour =
-            _mm_or_si128(_mm_and_si128(keep, pixels), _mm_andnot_si128(keep, old));
-        [[maybe_unused]] __m128i depth = zero;
-        if constexpr (k.depth == kDepthLessWrite) {
-            const __m128i w16 = _mm_packs_epi32(_mm_srai_epi32(_mm_slli_epi32(wfv, 16), 16), zero);
-            depth = _mm_or_si128(_mm_and_si128(keep, w16), _mm_andnot_si128(keep, stored));
-        }
-        if (oneRow) {
-            _mm_storel_epi64(reinterpret_cast<__m128i*>(c.color + offset[0]), colour);
+
+            if constexpr (k.blend == kBlendSrcAlpha) {
+                const __m128i twice = _mm_unpacklo_epi16(old, old);
+                const __m128i spread[2] = {_mm_unpacklo_epi32(twice, twice),
+                                           _mm_unpackhi_epi32(twice, twice)};
+                for (int h = 0; h < 2; ++h) {
+                    const __m128i x = _mm_srli_epi16(
+                        _mm_and_si128(_mm_mullo_epi16(spread[h], expandMul), expandMask), 8);
+                    const __m128i dst = _mm_or_si128(x, _mm_mulhi_epu16(x, expandLow));
+                    const __m128i a = broadcastAlpha(out[h]);
+                    const __m128i src =
+                        _mm_srli_epi16(_mm_mullo_epi16(out[h], _mm_add_epi16(a, one)), 8);
+                    const __m128i des =
+                        _mm_srli_epi16(_mm_mullo_epi16(dst, _mm_sub_epi16(full, a)), 8);
+                    out[h] = _mm_min_epi16(_mm_add_epi16(src, des), byteMax);
+                }
+            }
+
+            // Dither to 5-6-5 and write.
+            const uint64_t* ditherRow = vt.ditherRow[(span.y[i] & 3) << 2 | (span.x[i] & 3)];
+            __m128i packed[2];
+            for (int h = 0; h < 2; ++h) {
+                const __m128i v = out[h];
+                const __m128i vm = _mm_add_epi16(v, _mm_and_si128(v, greenMask));
+                __m128i q;
+                if (ditherOn) {
+                    const int j0 = 2 * h, j1 = 2 * h + 1;
+                    const __m128i d =
+                        oneRow ? _mm_load_si128(reinterpret_cast<const __m128i*>(&ditherRow[2 * h]))
+                               : loadPair(
+                                     &vt.dither[(span.y[i + j0] & 3) << 2 | (span.x[i + j0] & 3)],
+                                     &vt.dither[(span.y[i + j1] & 3) << 2 | (span.x[i + j1] & 3)]);
+                    const __m128i sum =
+                        _mm_add_epi16(_mm_sub_epi16(_mm_add_epi16(vm, vm), _mm_srli_epi16(v, 4)),
+                                      _mm_add_epi16(_mm_srli_epi16(vm, 7), d));
+                    q = _mm_srli_epi16(sum, 4);
+                } else {
+                    q = _mm_srli_epi16(vm, 3);
+                }
+                const __m128i m = _mm_madd_epi16(q, pack565);
+                packed[h] = _mm_add_epi32(m, _mm_srli_epi64(m, 32));  // pixels in lanes 0 and 2
+            }
+            // The four 16-bit pixels, in order, in the low half.
+            const __m128i pixels32 = _mm_unpacklo_epi64(_mm_shuffle_epi32(packed[0], 0x08),
+                                                        _mm_shuffle_epi32(packed[1], 0x08));
+            const __m128i pixels =
+                _mm_packs_epi32(_mm_srai_epi32(_mm_slli_epi32(pixels32, 16), 16), zero);
+            const __m128i keep =
+                _mm_loadl_epi64(reinterpret_cast<const __m128i*>(&vt.laneMask[mask]));
+            const __m128i colour =
+                _mm_or_si128(_mm_and_si128(keep, pixels), _mm_andnot_si128(keep, old));
+            [[maybe_unused]] __m128i depth = zero;
             if constexpr (k.depth == kDepthLessWrite) {
-                _mm_storel_epi64(reinterpret_cast<__m128i*>(c.depth + offset[0]), depth);
+                const __m128i w16 =
+                    _mm_packs_epi32(_mm_srai_epi32(_mm_slli_epi32(wfv, 16), 16), zero);
+                depth = _mm_or_si128(_mm_and_si128(keep, w16), _mm_andnot_si128(keep, stored));
             }
-        } else {
-            alignas(16) uint16_t colourLanes[8], depthLanes[8];
-            _mm_store_si128(reinterpret_cast<__m128i*>(colourLanes), colour);
-            if constexpr (k.depth == kDepthLessWrite) {
-                _mm_store_si128(reinterpret_cast<__m128i*>(depthLanes), depth);
+            if (oneRow) {
+                _mm_storel_epi64(reinterpret_cast<__m128i*>(c.color + offset[0]), colour);
+                if constexpr (k.depth == kDepthLessWrite) {
+                    _mm_storel_epi64(reinterpret_cast<__m128i*>(c.depth + offset[0]), depth);
+                }
+            } else {
+                alignas(16) uint16_t colourLanes[8], depthLanes[8];
+                _mm_store_si128(reinterpret_cast<__m128i*>(colourLanes), colour);
+                if constexpr (k.depth == kDepthLessWrite) {
+                    _mm_store_si128(reinterpret_cast<__m128i*>(depthLanes), depth);
+                }
+                for (int j = 0; j < valid; ++j) {
+                    c.color[offset[j]] = colourLanes[j];
+                    if constexpr (k.depth == kDepthLessWrite) c.depth[offset[j]] = depthLanes[j];
+                }
             }
-            for (int j = 0; j < valid; ++j) {
-                c.color[offset[j]] = colourLanes[j];
-                if constexpr (k.depth == kDepthLessWrite) c.depth[offset[j]] = depthLanes[j];
-            }
+            written += uint64_t((0x4332322132212110ull >> (4 * mask)) & 15);  // bits set in mask
         }
-        written += uint64_t((0x4332322132212110ull >> (4 * mask)) & 15);  // bits set in mask
     }
     return written;
 }
@@ -1190,8 +1277,8 @@ void rasterise(const Context& c, const Setup& t) {
         }
     }
     if (queued > 0) {
-        // Spare entries of the last group of four get harmless coordinates.
-        for (int i = queued; i < ((queued + 3) & ~3); ++i) {
+        // Spare entries of the last group of eight get harmless coordinates.
+        for (int i = queued; i < ((queued + 7) & ~7); ++i) {
             span.x[i] = span.x[0];
             span.y[i] = span.y[0];
         }
