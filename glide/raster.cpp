@@ -593,6 +593,14 @@ template <int J>
     return _mm_srli_epi16(_mm_add_epi16(sum, _mm_srli_si128(sum, 8)), 8);
 }
 
+// Four 16-bit pixels at the given offsets, in the low half.
+inline __m128i gatherPixels(const uint16_t* buffer, const uint32_t (&offset)[4]) {
+    __m128i v = _mm_cvtsi32_si128(buffer[offset[0]]);
+    v = _mm_insert_epi16(v, buffer[offset[1]], 1);
+    v = _mm_insert_epi16(v, buffer[offset[2]], 2);
+    return _mm_insert_epi16(v, buffer[offset[3]], 3);
+}
+
 inline __m128i broadcastAlpha(__m128i v) {
     return _mm_shufflehi_epi16(_mm_shufflelo_epi16(v, 0xFF), 0xFF);
 }
@@ -819,17 +827,17 @@ template <uint32_t kPacked>
                     mask = 15;
                 }
             } else {
-                alignas(16) uint16_t storedLanes[8] = {};
+                // Spare entries address the chunk's first pixel, so every read is inside
+                // the buffer; only the valid lanes pass and are written.
                 for (int j = 0; j < 4; ++j) {
                     offset[j] = uint32_t(span.y[i + j] * stride + span.x[i + j]);
-                    bool pass = j < valid;
-                    if constexpr (kDepthTest) {
-                        storedLanes[j] = c.depth[offset[j]];
-                        pass = pass && wf[j] < storedLanes[j];
-                    }
-                    mask |= pass ? 1 << j : 0;
                 }
-                stored = _mm_load_si128(reinterpret_cast<const __m128i*>(storedLanes));
+                mask = (1 << valid) - 1;
+                if constexpr (kDepthTest) {
+                    stored = gatherPixels(c.depth, offset);
+                    mask &= _mm_movemask_ps(
+                        _mm_castsi128_ps(_mm_cmplt_epi32(wfv, _mm_unpacklo_epi16(stored, zero))));
+                }
             }
             if (mask == 0) continue;
 
@@ -925,9 +933,7 @@ template <uint32_t kPacked>
             if (oneRow) {
                 old = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(c.color + offset[0]));
             } else {
-                alignas(16) uint16_t oldLanes[8] = {};
-                for (int j = 0; j < valid; ++j) oldLanes[j] = c.color[offset[j]];
-                old = _mm_load_si128(reinterpret_cast<const __m128i*>(oldLanes));
+                old = gatherPixels(c.color, offset);
             }
 
             if constexpr (k.blend == kBlendSrcAlpha) {
