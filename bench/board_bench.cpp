@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <vector>
 
+#include "glide/board_debug.h"
 #include "glide/board_stats.h"
 #include "glide/glide.h"
 
@@ -117,6 +118,15 @@ void BM_Fill(benchmark::State& state) {
         benchmark::Counter(double(pixels) / 1e6, benchmark::Counter::kIsRate);
 }
 BENCHMARK(BM_Fill)->Unit(benchmark::kMillisecond);
+
+// The same fill through the baseline (SSE2) build of the rasteriser, for processors
+// without AVX2.
+void BM_FillBaseline(benchmark::State& state) {
+    boardUseBaselinePath(true);
+    BM_Fill(state);
+    boardUseBaselinePath(false);
+}
+BENCHMARK(BM_FillBaseline)->Unit(benchmark::kMillisecond);
 
 // Set-up: 100,000 triangles of about 10 pixels each, drawn one call per triangle.
 void BM_SmallTriangles(benchmark::State& state) {

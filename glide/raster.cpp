@@ -633,8 +633,15 @@ inline __m128i channelLanes(__m128 v) {
     return _mm_cvttps_epi32(_mm_max_ps(_mm_min_ps(v, _mm_set1_ps(255.0f)), _mm_setzero_ps()));
 }
 
-using Floats8 = float __attribute__((vector_size(32)));
-using Ints8 = int32_t __attribute__((vector_size(32)));
+// Stage one's lanes: eight in the AVX2 build, four (one SSE2 register) in the baseline one,
+// where the compiler would split wider vectors clumsily.
+#ifdef GLIDE_RASTER_AVX2
+constexpr int kStageLanes = 8;
+#else
+constexpr int kStageLanes = 4;
+#endif
+using Floats8 = float __attribute__((vector_size(kStageLanes * 4)));
+using Ints8 = int32_t __attribute__((vector_size(kStageLanes * 4)));
 
 // Stage one values of eight queued pixels.
 struct EightPixels {
@@ -780,10 +787,11 @@ template <uint32_t kPacked>
     constexpr bool kNeedW = k.depth != kDepthNone || k.fog != 0;
     const int stride = c.stride;
 
-    for (int i8 = 0; i8 < n; i8 += 8) {
-        // Stage one for eight pixels: the scalar stage one's arithmetic, lane by lane, in
-        // the compiler's generic vectors (two SSE2 or one AVX operation each). The texture
-        // coordinates and iterated colours wait until a group of four passes the W test.
+    for (int i8 = 0; i8 < n; i8 += kStageLanes) {
+        // Stage one for kStageLanes pixels: the scalar stage one's arithmetic, lane by
+        // lane, in the compiler's generic vectors (one SSE2 or AVX operation each). The
+        // texture coordinates and iterated colours wait until a group of four passes the W
+        // test.
         EightPixels e;
         Ints8 xi, yi;
         std::memcpy(&xi, &span.x[i8], sizeof xi);
@@ -804,7 +812,7 @@ template <uint32_t kPacked>
             std::memset(e.wf, 0, sizeof e.wf);
         }
         bool lateDone = false;
-        const int end8 = std::min(n, i8 + 8);
+        const int end8 = std::min(n, i8 + kStageLanes);
         for (int i = i8; i < end8; i += 4) {
             const int base = i - i8;
             const uint32_t* wf = e.wf + base;
