@@ -22,6 +22,11 @@
 #ifndef GLIDE_RASTER_ISA
 #define GLIDE_RASTER_ISA baseline
 #endif
+#if defined(__GNUC__) && !defined(__clang__) && defined(__x86_64__)
+#define GLIDE_HAVE_AVX2_BUILD 1
+#else
+#define GLIDE_HAVE_AVX2_BUILD 0
+#endif
 
 namespace glide {
 namespace {
@@ -607,32 +612,6 @@ inline __m128i broadcastAlpha(__m128i v) {
 
 // Runs the pipeline of a specialised key over the n queued pixels of `span` (stage one
 // done, single-level texture addresses included). Returns the pixels written.
-inline __m128 planeAt(const Plane& p, __m128 fx, __m128 fy) {
-    return _mm_add_ps(_mm_add_ps(_mm_set1_ps(p.at0), _mm_mul_ps(fx, _mm_set1_ps(p.dx))),
-                      _mm_mul_ps(fy, _mm_set1_ps(p.dy)));
-}
-
-// std::min(std::max(v, 0), hi) on four lanes.
-inline __m128i clampLanes(__m128i v, __m128i hi) {
-    v = _mm_and_si128(v, _mm_cmpgt_epi32(v, _mm_setzero_si128()));
-    const __m128i above = _mm_cmpgt_epi32(v, hi);
-    return _mm_or_si128(_mm_and_si128(above, hi), _mm_andnot_si128(above, v));
-}
-
-// floorToInt() on four lanes, the same comparisons in the same order.
-inline __m128i floorLanes(__m128 v) {
-    constexpr float kLimit = 1073741824.0f;
-    v = _mm_min_ps(_mm_set1_ps(kLimit), v);
-    v = _mm_max_ps(v, _mm_set1_ps(-kLimit));
-    const __m128i i = _mm_cvttps_epi32(v);
-    return _mm_add_epi32(i, _mm_castps_si128(_mm_cmplt_ps(v, _mm_cvtepi32_ps(i))));
-}
-
-// channel() on four lanes.
-inline __m128i channelLanes(__m128 v) {
-    return _mm_cvttps_epi32(_mm_max_ps(_mm_min_ps(v, _mm_set1_ps(255.0f)), _mm_setzero_ps()));
-}
-
 // Stage one's lanes: eight in the AVX2 build, four (one SSE2 register) in the baseline one,
 // where the compiler would split wider vectors clumsily.
 #ifdef GLIDE_RASTER_AVX2
@@ -1590,6 +1569,7 @@ bool stateIsSpecialised() {
 
 #ifndef GLIDE_RASTER_AVX2
 namespace glide {
+#if GLIDE_HAVE_AVX2_BUILD
 namespace avx2 {
 void drawTriangle(const GrVertex& a, const GrVertex& b, const GrVertex& c);
 void drawPolygon(int n, const GrVertex v[]);
@@ -1605,14 +1585,17 @@ bool useAvx2() {
 }
 
 }  // namespace
+#endif
 
 void drawTriangle(const GrVertex& a, const GrVertex& b, const GrVertex& c) {
     if (board().frame.color[0] == nullptr) return;
+#if GLIDE_HAVE_AVX2_BUILD
     if (useAvx2()) {
         avx2::drawTriangle(a, b, c);
-    } else {
-        baseline::drawTriangle(a, b, c);
+        return;
     }
+#endif
+    baseline::drawTriangle(a, b, c);
 }
 
 }  // namespace glide
@@ -1620,17 +1603,22 @@ void drawTriangle(const GrVertex& a, const GrVertex& b, const GrVertex& c) {
 void grDrawPolygonVertexList(int n, const GrVertex v[]) {
     using namespace glide;
     if (n < 3 || v == nullptr || board().frame.color[0] == nullptr) return;
+#if GLIDE_HAVE_AVX2_BUILD
     if (useAvx2()) {
         avx2::drawPolygon(n, v);
-    } else {
-        baseline::drawPolygon(n, v);
+        return;
     }
+#endif
+    baseline::drawPolygon(n, v);
 }
 
 bool boardStateIsSpecialised() {
     using namespace glide;
     if (board().frame.color[0] == nullptr) return false;
-    return useAvx2() ? avx2::stateIsSpecialised() : baseline::stateIsSpecialised();
+#if GLIDE_HAVE_AVX2_BUILD
+    if (useAvx2()) return avx2::stateIsSpecialised();
+#endif
+    return baseline::stateIsSpecialised();
 }
 
 void boardUseBaselinePath(bool on) {
@@ -1638,6 +1626,10 @@ void boardUseBaselinePath(bool on) {
 }
 
 bool boardHasAvx2Path() {
+#if GLIDE_HAVE_AVX2_BUILD
     return __builtin_cpu_supports("avx2") != 0;
+#else
+    return false;
+#endif
 }
 #endif

@@ -14,7 +14,11 @@
 #include "glide/board.h"
 #include "glide/board_debug.h"
 
+// Only GCC builds it (clang has no `#pragma GCC target`); other compilers use the
+// baseline build alone (see GLIDE_HAVE_AVX2_BUILD in raster.cpp).
+#if defined(__GNUC__) && !defined(__clang__) && defined(__x86_64__)
 #pragma GCC target("avx2")
 #define GLIDE_RASTER_AVX2
 #define GLIDE_RASTER_ISA avx2
 #include "glide/raster.cpp"
+#endif
