@@ -143,6 +143,7 @@ struct Setup;
 using RasterFunction = void (*)(const Context&, const Setup&);
 
 struct Context {
+    Board* board;  // the board drawn on (kept here to spare a look-up per triangle)
     const BoardState* s;
     uint16_t* color;
     uint16_t* depth;
@@ -1277,7 +1278,7 @@ void rasterise(const Context& c, const Setup& t) {
         }
         flush(queued);
     }
-    board().stats.pixels += written;
+    c.board->stats.pixels += written;
 }
 
 // ---- Key selection ----------------------------------------------------------------------
@@ -1394,6 +1395,7 @@ const Context& currentContext() {
     cc.genericOnly = bd.genericOnly;
     Context& c = cc.context;
     c = Context{};
+    c.board = &bd;
     c.s = &cc.state;
     const FrameBuffer& fb = bd.frame;
     c.color = fb.back();
@@ -1482,7 +1484,7 @@ inline Vertex toVertex(const GrVertex& v) {
 }
 
 void drawOne(const Context& c, const Vertex& v0, const Vertex& v1, const Vertex& v2) {
-    Board& bd = board();
+    Board& bd = *c.board;
     ++bd.trianglesProcessed;
     ++bd.stats.triangles;
 
@@ -1579,18 +1581,19 @@ bool stateIsSpecialised();
 namespace {
 
 // The AVX2 build when the processor has it (and tests have not asked for the baseline).
-bool useAvx2() {
+bool useAvx2(const Board& b) {
     static const bool supported = __builtin_cpu_supports("avx2") != 0;
-    return supported && !board().baselineOnly;
+    return supported && !b.baselineOnly;
 }
 
 }  // namespace
 #endif
 
 void drawTriangle(const GrVertex& a, const GrVertex& b, const GrVertex& c) {
-    if (board().frame.color[0] == nullptr) return;
+    const Board& bd = board();
+    if (bd.frame.color[0] == nullptr) return;
 #if GLIDE_HAVE_AVX2_BUILD
-    if (useAvx2()) {
+    if (useAvx2(bd)) {
         avx2::drawTriangle(a, b, c);
         return;
     }
@@ -1602,9 +1605,11 @@ void drawTriangle(const GrVertex& a, const GrVertex& b, const GrVertex& c) {
 
 void grDrawPolygonVertexList(int n, const GrVertex v[]) {
     using namespace glide;
-    if (n < 3 || v == nullptr || board().frame.color[0] == nullptr) return;
+    if (n < 3 || v == nullptr) return;
+    const Board& bd = board();
+    if (bd.frame.color[0] == nullptr) return;
 #if GLIDE_HAVE_AVX2_BUILD
-    if (useAvx2()) {
+    if (useAvx2(bd)) {
         avx2::drawPolygon(n, v);
         return;
     }
@@ -1614,9 +1619,10 @@ void grDrawPolygonVertexList(int n, const GrVertex v[]) {
 
 bool boardStateIsSpecialised() {
     using namespace glide;
-    if (board().frame.color[0] == nullptr) return false;
+    const Board& bd = board();
+    if (bd.frame.color[0] == nullptr) return false;
 #if GLIDE_HAVE_AVX2_BUILD
-    if (useAvx2()) return avx2::stateIsSpecialised();
+    if (useAvx2(bd)) return avx2::stateIsSpecialised();
 #endif
     return baseline::stateIsSpecialised();
 }
