@@ -19,21 +19,9 @@ namespace {
 
 constexpr int kW = 640, kH = 480;
 
-GrVertex vtx(float x, float y, float r, float g, float b, float a = 0, float w = 1) {
-    GrVertex v{};
-    v.x = x;
-    v.y = y;
-    v.r = r;
-    v.g = g;
-    v.b = b;
-    v.a = a;
-    v.oow = 1.0f / w;
-    return v;
-}
-
 void quad(float x0, float y0, float x1, float y1, float r, float g, float b, float w = 1) {
-    const GrVertex v[4] = {vtx(x0, y0, r, g, b, 0, w), vtx(x1, y0, r, g, b, 0, w),
-                           vtx(x1, y1, r, g, b, 0, w), vtx(x0, y1, r, g, b, 0, w)};
+    const GrVertex v[4] = {boardVertex(x0, y0, r, g, b, 0, w), boardVertex(x1, y0, r, g, b, 0, w),
+                           boardVertex(x1, y1, r, g, b, 0, w), boardVertex(x0, y1, r, g, b, 0, w)};
     grDrawPolygonVertexList(4, v);
 }
 
@@ -220,8 +208,8 @@ TEST(TextureMemory, DownloadsCopyAtCallTimeAndStayInsideTheMemory) {
     EXPECT_EQ(boardStats().textureBytes, before.textureBytes + 8192);
     std::fill(texels.begin(), texels.end(), uint16_t(0x001F));  // after the call: no effect
     grTexSource(GR_TMU0, 1024, GR_MIPMAPLEVELMASK_BOTH, &info);
-    GrVertex v[4] = {vtx(0, 0, 0, 0, 0), vtx(8, 0, 0, 0, 0), vtx(8, 8, 0, 0, 0),
-                     vtx(0, 8, 0, 0, 0)};
+    GrVertex v[4] = {boardVertex(0, 0, 0, 0, 0), boardVertex(8, 0, 0, 0, 0),
+                     boardVertex(8, 8, 0, 0, 0), boardVertex(0, 8, 0, 0, 0)};
     grDrawPolygonVertexList(4, v);
     EXPECT_EQ(pixelAt(4, 4), 0xF800);
 
@@ -248,11 +236,12 @@ TEST(Statistics, TriangleCountersAndBoardCounters) {
     openPlain();
     grResetTriStats();
     const BoardStats before = boardStats();
-    const GrVertex pentagon[5] = {vtx(10, 10, 255, 0, 0), vtx(50, 12, 255, 0, 0),
-                                  vtx(60, 40, 255, 0, 0), vtx(30, 60, 255, 0, 0),
-                                  vtx(5, 40, 255, 0, 0)};
+    const GrVertex pentagon[5] = {boardVertex(10, 10, 255, 0, 0), boardVertex(50, 12, 255, 0, 0),
+                                  boardVertex(60, 40, 255, 0, 0), boardVertex(30, 60, 255, 0, 0),
+                                  boardVertex(5, 40, 255, 0, 0)};
     grDrawPolygonVertexList(5, pentagon);
-    const GrVertex flat[3] = {vtx(0, 0, 1, 1, 1), vtx(10, 10, 1, 1, 1), vtx(20, 20, 1, 1, 1)};
+    const GrVertex flat[3] = {boardVertex(0, 0, 1, 1, 1), boardVertex(10, 10, 1, 1, 1),
+                              boardVertex(20, 20, 1, 1, 1)};
     grDrawPolygonVertexList(3, flat);
     grDrawPolygonVertexList(2, flat);  // fewer than 3: nothing
     FxU32 processed = 0, drawn = 0;

@@ -9,30 +9,17 @@
 #include "glide/board_debug.h"
 #include "glide/board_stats.h"
 #include "glide/glide.h"
+#include "glide/testcard.h"
 
 namespace {
 
 constexpr int kW = 640, kH = 480;
 
-GrVertex vtx(float x, float y, float r = 0, float g = 0, float b = 0, float a = 0, float w = 1,
-             float s = 0, float t = 0) {
-    GrVertex v{};
-    v.x = x;
-    v.y = y;
-    v.r = r;
-    v.g = g;
-    v.b = b;
-    v.a = a;
-    v.oow = 1.0f / w;
-    v.tmuvtx[0].sow = s / w;
-    v.tmuvtx[0].tow = t / w;
-    return v;
-}
-
 void quad(float x0, float y0, float x1, float y1, float r, float g, float b, float a, float w = 1,
           float s0 = 0, float t0 = 0, float s1 = 0, float t1 = 0) {
-    const GrVertex v[4] = {vtx(x0, y0, r, g, b, a, w, s0, t0), vtx(x1, y0, r, g, b, a, w, s1, t0),
-                           vtx(x1, y1, r, g, b, a, w, s1, t1), vtx(x0, y1, r, g, b, a, w, s0, t1)};
+    const GrVertex v[4] = {
+        boardVertex(x0, y0, r, g, b, a, w, s0, t0), boardVertex(x1, y0, r, g, b, a, w, s1, t0),
+        boardVertex(x1, y1, r, g, b, a, w, s1, t1), boardVertex(x0, y1, r, g, b, a, w, s0, t1)};
     grDrawPolygonVertexList(4, v);
 }
 
@@ -99,7 +86,7 @@ TEST_P(Board, SharedEdgesHaveNoGapsAndNoOverlaps) {
         GrVertex v[7];
         for (int i = 0; i < 7; ++i) {
             const int k = (i + start * 3) % 7;
-            v[i] = vtx(xs[k], ys[k], 8, 0, 0);
+            v[i] = boardVertex(xs[k], ys[k], 8, 0, 0);
         }
         grDrawPolygonVertexList(7, v);
         const std::vector<uint16_t> p = readBack();
@@ -136,9 +123,10 @@ TEST_P(Board, SharedEdgesHaveNoGapsAndNoOverlaps) {
     };
     for (int j = 0; j < 12; ++j) {
         for (int i = 0; i < 12; ++i) {
-            const GrVertex a = vtx(px(i, j), py(i, j), 8), b = vtx(px(i + 1, j), py(i + 1, j), 8);
-            const GrVertex c = vtx(px(i + 1, j + 1), py(i + 1, j + 1), 8),
-                           d = vtx(px(i, j + 1), py(i, j + 1), 8);
+            const GrVertex a = boardVertex(px(i, j), py(i, j), 8),
+                           b = boardVertex(px(i + 1, j), py(i + 1, j), 8);
+            const GrVertex c = boardVertex(px(i + 1, j + 1), py(i + 1, j + 1), 8),
+                           d = boardVertex(px(i, j + 1), py(i, j + 1), 8);
             if ((i + j) & 1) {
                 const GrVertex t1[3] = {a, b, c}, t2[3] = {a, c, d};
                 grDrawPolygonVertexList(3, t1);
@@ -202,15 +190,10 @@ std::vector<uint16_t> coordinateMap() {
     return t;
 }
 
-void decal() {
-    grColorCombine(GR_COMBINE_FUNCTION_SCALE_OTHER, GR_COMBINE_FACTOR_ONE,
-                   GR_COMBINE_LOCAL_CONSTANT, GR_COMBINE_OTHER_TEXTURE, FXFALSE);
-}
-
 TEST_P(Board, PerspectiveTexelLookupsMatchTheAnalyticAnswer) {
     std::vector<uint16_t> map = coordinateMap();
     texture(0, GR_LOD_64, GR_LOD_64, GR_TEXFMT_RGB_565, map);
-    decal();
+    combine::decal();
     grTexFilterMode(GR_TMU0, GR_TEXTUREFILTER_POINT_SAMPLED, GR_TEXTUREFILTER_POINT_SAMPLED);
     grTexClampMode(GR_TMU0, GR_TEXTURECLAMP_WRAP, GR_TEXTURECLAMP_WRAP);
     // One triangle with strongly different w at its corners.
@@ -218,7 +201,8 @@ TEST_P(Board, PerspectiveTexelLookupsMatchTheAnalyticAnswer) {
     const double S[3] = {0, 256, 40}, T[3] = {0, 30, 256};
     GrVertex v[3];
     for (int i = 0; i < 3; ++i) {
-        v[i] = vtx(float(X[i]), float(Y[i]), 0, 0, 0, 0, float(Wv[i]), float(S[i]), float(T[i]));
+        v[i] = boardVertex(float(X[i]), float(Y[i]), 0, 0, 0, 0, float(Wv[i]), float(S[i]),
+                           float(T[i]));
     }
     grDrawPolygonVertexList(3, v);
     const std::vector<uint16_t> p = readBack();
@@ -252,7 +236,7 @@ TEST_P(Board, PerspectiveTexelLookupsMatchTheAnalyticAnswer) {
 TEST_P(Board, WrapClampAndBilinearWeights) {
     std::vector<uint16_t> map = coordinateMap();
     texture(0, GR_LOD_64, GR_LOD_64, GR_TEXFMT_RGB_565, map);
-    decal();
+    combine::decal();
     grTexFilterMode(GR_TMU0, GR_TEXTUREFILTER_POINT_SAMPLED, GR_TEXTUREFILTER_POINT_SAMPLED);
     // 64 pixels spanning s = 256..512 (texels 64..127): wrap repeats, clamp holds the edge.
     grTexClampMode(GR_TMU0, GR_TEXTURECLAMP_WRAP, GR_TEXTURECLAMP_WRAP);
@@ -288,7 +272,7 @@ TEST_P(Board, LevelOfDetailFollowsTexelsPerPixel) {
     for (int level = 0, n = 256; n >= 2; ++level, n /= 2)
         chain.insert(chain.end(), size_t(n * n), colours[level]);
     texture(0, GR_LOD_256, GR_LOD_2, GR_TEXFMT_RGB_565, chain);
-    decal();
+    combine::decal();
     grTexFilterMode(GR_TMU0, GR_TEXTUREFILTER_POINT_SAMPLED, GR_TEXTUREFILTER_POINT_SAMPLED);
     grTexClampMode(GR_TMU0, GR_TEXTURECLAMP_WRAP, GR_TEXTURECLAMP_WRAP);
     // units per pixel u: lod = log2(u); level = trunc, clamped to 0..7.
@@ -321,7 +305,7 @@ TEST_P(Board, LevelOfDetailOfSmallerChainsAndTheFilterItPicks) {
         chain.insert(chain.end(), size_t(n * n), colours[level]);
     }
     texture(0, GR_LOD_64, GR_LOD_2, GR_TEXFMT_RGB_565, chain);
-    decal();
+    combine::decal();
     grTexFilterMode(GR_TMU0, GR_TEXTUREFILTER_POINT_SAMPLED, GR_TEXTUREFILTER_POINT_SAMPLED);
     grTexClampMode(GR_TMU0, GR_TEXTURECLAMP_WRAP, GR_TEXTURECLAMP_WRAP);
     const struct {
@@ -351,22 +335,6 @@ TEST_P(Board, LevelOfDetailOfSmallerChainsAndTheFilterItPicks) {
     EXPECT_GT(mixed, 20);
 }
 
-void lit() {
-    grColorCombine(GR_COMBINE_FUNCTION_SCALE_OTHER_ADD_LOCAL_ALPHA, GR_COMBINE_FACTOR_LOCAL,
-                   GR_COMBINE_LOCAL_ITERATED, GR_COMBINE_OTHER_ITERATED, FXFALSE);
-}
-void litTextured() {
-    grColorCombine(GR_COMBINE_FUNCTION_SCALE_OTHER_ADD_LOCAL_ALPHA, GR_COMBINE_FACTOR_LOCAL,
-                   GR_COMBINE_LOCAL_ITERATED, GR_COMBINE_OTHER_TEXTURE, FXFALSE);
-}
-void modulated() {
-    grColorCombine(GR_COMBINE_FUNCTION_SCALE_OTHER, GR_COMBINE_FACTOR_LOCAL,
-                   GR_COMBINE_LOCAL_ITERATED, GR_COMBINE_OTHER_TEXTURE, FXFALSE);
-}
-void iterated() {
-    grColorCombine(GR_COMBINE_FUNCTION_LOCAL, GR_COMBINE_FACTOR_ZERO, GR_COMBINE_LOCAL_ITERATED,
-                   GR_COMBINE_OTHER_CONSTANT, FXFALSE);
-}
 void translucent() {
     grAlphaBlendFunction(GR_BLEND_SRC_ALPHA, GR_BLEND_ONE_MINUS_SRC_ALPHA, GR_BLEND_ONE,
                          GR_BLEND_ZERO);
@@ -388,15 +356,15 @@ TEST_P(Board, EngineCombineVariantsGiveTheHandComputedPixels) {
     auto draw = [](float a) { quad(10, 10, 30, 30, 200, 100, 50, a, 2, 0, 0, 256, 256); };
     auto at = [] { return pixelAt(20, 20); };
 
-    lit();  // r = 200*201>>8 + 30 = 187, g = 39 + 30 = 69, b = 9 + 30 = 39
+    combine::lit();  // r = 200*201>>8 + 30 = 187, g = 39 + 30 = 69, b = 9 + 30 = 39
     draw(30);
     EXPECT_EQ(at(), rgb565(187 >> 3, 69 >> 2, 39 >> 3));
     grBufferClear(0, 0, 0xFFFF);
-    decal();
+    combine::decal();
     draw(30);
     EXPECT_EQ(at(), rgb565(20, 40, 10));
     grBufferClear(0, 0, 0xFFFF);
-    litTextured();  // 165*201>>8 + 30 = 159, 162*101>>8 + 30 = 93, 82*51>>8 + 30 = 46
+    combine::litTextured();  // 165*201>>8 + 30 = 159, 162*101>>8 + 30 = 93, 82*51>>8 + 30 = 46
     draw(30);
     EXPECT_EQ(at(), rgb565(159 >> 3, 93 >> 2, 46 >> 3));
     // Saturation: a large specular term clamps at 255.
@@ -408,13 +376,13 @@ TEST_P(Board, EngineCombineVariantsGiveTheHandComputedPixels) {
     // Alpha = texel alpha 255 * (100 + 1) >> 8 = 100; blend factors 101 and 156.
     grBufferClear(0x004080C0, 0, 0xFFFF);
     translucent();
-    iterated();  // r = 200*101>>8 + 66*156>>8 = 78 + 40, g = 39 + 79, b = 19 + 120
+    combine::iterated();  // r = 200*101>>8 + 66*156>>8 = 78 + 40, g = 39 + 79, b = 19 + 120
     draw(100);
     EXPECT_EQ(at(), rgb565(118 >> 3, 118 >> 2, 139 >> 3));
     grDepthMask(FXTRUE);
     grBufferClear(0x004080C0, 0, 0xFFFF);
     grDepthMask(FXFALSE);
-    modulated();  // colour (129, 63, 16): r = 50 + 40, g = 24 + 79, b = 6 + 120
+    combine::modulated();  // colour (129, 63, 16): r = 50 + 40, g = 24 + 79, b = 6 + 120
     draw(100);
     EXPECT_EQ(at(), rgb565(90 >> 3, 103 >> 2, 126 >> 3));
 }
@@ -424,7 +392,7 @@ TEST_P(Board, AlphaTestKeepsOnlyOpaqueTexels) {
     std::vector<uint16_t> map(64 * 64);
     for (int i = 0; i < 64 * 64; ++i) map[size_t(i)] = (i % 64) < 32 ? 0xFC00 : 0x03E0;
     texture(0, GR_LOD_64, GR_LOD_64, GR_TEXFMT_ARGB_1555, map);
-    decal();
+    combine::decal();
     grAlphaCombine(GR_COMBINE_FUNCTION_SCALE_OTHER, GR_COMBINE_FACTOR_ONE,
                    GR_COMBINE_LOCAL_ITERATED, GR_COMBINE_OTHER_TEXTURE, FXFALSE);
     grAlphaTestReferenceValue(128);

@@ -21,29 +21,13 @@ uint16_t rgb565(int r, int g, int b) {
     return uint16_t(((r >> 3) << 11) | ((g >> 2) << 5) | (b >> 3));
 }
 
-GrVertex vertex(float x, float y, float r, float g, float b, float a, float w, float s = 0,
-                float t = 0) {
-    GrVertex v{};
-    v.x = x;
-    v.y = y;
-    v.r = r;
-    v.g = g;
-    v.b = b;
-    v.a = a;
-    v.oow = 1.0f / w;
-    v.tmuvtx[0].sow = s / w;
-    v.tmuvtx[0].tow = t / w;
-    v.tmuvtx[0].oow = 1.0f / w;
-    return v;
-}
-
 // A screen-aligned quad with one colour, depth w and texture coordinates s0..s1, t0..t1.
 // Background layers sit at w = 4, so overlays drawn at w <= 2 pass the depth test.
 void quad(float x0, float y0, float x1, float y1, float r, float g, float b, float a, float s0,
           float t0, float s1, float t1, float w = 4.0f) {
     const GrVertex v[4] = {
-        vertex(x0, y0, r, g, b, a, w, s0, t0), vertex(x1, y0, r, g, b, a, w, s1, t0),
-        vertex(x1, y1, r, g, b, a, w, s1, t1), vertex(x0, y1, r, g, b, a, w, s0, t1)};
+        boardVertex(x0, y0, r, g, b, a, w, s0, t0), boardVertex(x1, y0, r, g, b, a, w, s1, t0),
+        boardVertex(x1, y1, r, g, b, a, w, s1, t1), boardVertex(x0, y1, r, g, b, a, w, s0, t1)};
     grDrawPolygonVertexList(4, v);
 }
 
@@ -51,10 +35,10 @@ void quad(float x0, float y0, float x1, float y1, float r, float g, float b, flo
 void floorQuad(float cx, float yTop, float yBottom, float halfWidth, float wNear, float wFar,
                float texels, float r, float g, float b, float a = 0) {
     const float topHalf = halfWidth * wNear / wFar;
-    const GrVertex v[4] = {vertex(cx - topHalf, yTop, r, g, b, a, wFar, 0, texels),
-                           vertex(cx + topHalf, yTop, r, g, b, a, wFar, texels, texels),
-                           vertex(cx + halfWidth, yBottom, r, g, b, a, wNear, texels, 0),
-                           vertex(cx - halfWidth, yBottom, r, g, b, a, wNear, 0, 0)};
+    const GrVertex v[4] = {boardVertex(cx - topHalf, yTop, r, g, b, a, wFar, 0, texels),
+                           boardVertex(cx + topHalf, yTop, r, g, b, a, wFar, texels, texels),
+                           boardVertex(cx + halfWidth, yBottom, r, g, b, a, wNear, texels, 0),
+                           boardVertex(cx - halfWidth, yBottom, r, g, b, a, wNear, 0, 0)};
     grDrawPolygonVertexList(4, v);
 }
 
@@ -173,6 +157,30 @@ void translucent() {
     grDepthMask(FXFALSE);
 }
 
+void cellClip(int col, int row) {
+    grClipWindow(FxU32(col * kCell), FxU32(row * kCell), FxU32(col * kCell + kCell),
+                 FxU32(row * kCell + kCell));
+}
+
+}  // namespace
+
+GrVertex boardVertex(float x, float y, float r, float g, float b, float a, float w, float s,
+                     float t) {
+    GrVertex v{};
+    v.x = x;
+    v.y = y;
+    v.r = r;
+    v.g = g;
+    v.b = b;
+    v.a = a;
+    v.oow = 1.0f / w;
+    v.tmuvtx[0].sow = s / w;
+    v.tmuvtx[0].tow = t / w;
+    v.tmuvtx[0].oow = 1.0f / w;
+    return v;
+}
+
+namespace combine {
 void lit() {
     grColorCombine(GR_COMBINE_FUNCTION_SCALE_OTHER_ADD_LOCAL_ALPHA, GR_COMBINE_FACTOR_LOCAL,
                    GR_COMBINE_LOCAL_ITERATED, GR_COMBINE_OTHER_ITERATED, FXFALSE);
@@ -193,13 +201,7 @@ void iterated() {
     grColorCombine(GR_COMBINE_FUNCTION_LOCAL, GR_COMBINE_FACTOR_ZERO, GR_COMBINE_LOCAL_ITERATED,
                    GR_COMBINE_OTHER_CONSTANT, FXFALSE);
 }
-
-void cellClip(int col, int row) {
-    grClipWindow(FxU32(col * kCell), FxU32(row * kCell), FxU32(col * kCell + kCell),
-                 FxU32(row * kCell + kCell));
-}
-
-}  // namespace
+}  // namespace combine
 
 void drawTestCard() {
     grGlideInit();
@@ -236,15 +238,16 @@ void drawTestCard() {
 
     // (0,0) Lit, untextured: a hexagon fan with a colour wheel and a specular spot in alpha.
     cellClip(0, 0);
-    lit();
+    combine::lit();
     {
         GrVertex v[8];
-        v[0] = vertex(80, 80, 128, 128, 128, 90, 1);
+        v[0] = boardVertex(80, 80, 128, 128, 128, 90, 1);
         for (int i = 0; i < 6; ++i) {
             const float angle = float(i) * 1.0471976f;
             const float c = float(i % 3 == 0 ? 255 : 60);
-            v[i + 1] = vertex(80 + 70 * std::cos(angle), 80 + 70 * std::sin(angle), c,
-                              float(i % 3 == 1 ? 255 : 60), float(i % 3 == 2 ? 255 : 60), 0, 1);
+            v[i + 1] =
+                boardVertex(80 + 70 * std::cos(angle), 80 + 70 * std::sin(angle), c,
+                            float(i % 3 == 1 ? 255 : 60), float(i % 3 == 2 ? 255 : 60), 0, 1);
         }
         v[7] = v[1];
         grDrawPolygonVertexList(8, v);
@@ -252,20 +255,20 @@ void drawTestCard() {
 
     // (1,0) Decal, bilinear, wrapped twice across.
     cellClip(1, 0);
-    decal();
+    combine::decal();
     use(grid);
     textureState(true, true);
     quad(170, 10, 310, 150, 255, 255, 255, 0, 0, 0, 512, 512);
 
     // (2,0) Lit textured, point sampled, clamped beyond the map's edges.
     cellClip(2, 0);
-    litTextured();
+    combine::litTextured();
     textureState(false, false);
     quad(330, 10, 470, 150, 255, 200, 160, 40, -128, -128, 384, 384);
 
     // (3,0) Mip-mapped floor in perspective: the levels' colours band with distance.
     cellClip(3, 0);
-    decal();
+    combine::decal();
     use(chain);
     textureState(true, false);
     floorQuad(560, 10, 150, 150, 1.0f, 12.0f, 2048.0f, 255, 255, 255);
@@ -288,11 +291,11 @@ void drawTestCard() {
         grFogMode(GR_FOG_WITH_TABLE);
         use(grid);
         textureState(true, true);
-        litTextured();
+        combine::litTextured();
         floorQuad(200, 165, 315, 38, 1.0f, 6.0f, 512.0f, 255, 230, 200, 20);
         guFogGenerateExp2(table, 0.2f);
         grFogTable(table);
-        decal();
+        combine::decal();
         floorQuad(280, 165, 315, 38, 1.0f, 6.0f, 256.0f, 255, 255, 255);
         grFogMode(GR_FOG_DISABLE);
     }
@@ -301,12 +304,12 @@ void drawTestCard() {
     cellClip(2, 1);
     use(disc);
     textureState(false, false);
-    decal();
+    combine::decal();
     grAlphaTestFunction(GR_CMP_GREATER);
     quad(330, 170, 450, 290, 255, 255, 255, 255, 0, 0, 256, 256);
     grAlphaTestFunction(GR_CMP_ALWAYS);
     translucent();
-    modulated();
+    combine::modulated();
     use(glow);
     textureState(false, true);
     quad(380, 220, 480, 320, 255, 220, 80, 255, 0, 0, 256, 256, 2);
@@ -317,34 +320,35 @@ void drawTestCard() {
     cellClip(3, 1);
     use(grid);
     textureState(true, true);
-    decal();
+    combine::decal();
     quad(490, 170, 630, 230, 255, 255, 255, 0, 0, 0, 256, 64);
     translucent();
-    iterated();
+    combine::iterated();
     {
         // The untextured translucent state still takes alpha from the texture unit; the grid
         // texture is opaque, so the iterated alpha sets the opacity.
-        const GrVertex a[3] = {vertex(500, 180, 255, 0, 0, 200, 1),
-                               vertex(620, 200, 255, 0, 0, 40, 1),
-                               vertex(540, 300, 255, 0, 0, 120, 1)};
+        const GrVertex a[3] = {boardVertex(500, 180, 255, 0, 0, 200, 1),
+                               boardVertex(620, 200, 255, 0, 0, 40, 1),
+                               boardVertex(540, 300, 255, 0, 0, 120, 1)};
         grDrawPolygonVertexList(3, a);
-        const GrVertex b[3] = {vertex(600, 175, 0, 255, 0, 128, 1),
-                               vertex(630, 310, 0, 255, 0, 128, 1),
-                               vertex(490, 280, 0, 255, 0, 128, 1)};
+        const GrVertex b[3] = {boardVertex(600, 175, 0, 255, 0, 128, 1),
+                               boardVertex(630, 310, 0, 255, 0, 128, 1),
+                               boardVertex(490, 280, 0, 255, 0, 128, 1)};
         grDrawPolygonVertexList(3, b);
     }
-    modulated();
+    combine::modulated();
     quad(500, 250, 620, 315, 255, 255, 255, 100, 0, 0, 256, 128, 1);
     opaque();
 
     // (0,2) Dither: the same gradient with 4x4 dither (top) and without (bottom).
     cellClip(0, 2);
-    iterated();
+    combine::iterated();
     for (int half = 0; half < 2; ++half) {
         grDitherMode(half == 0 ? GR_DITHER_4x4 : GR_DITHER_DISABLE);
         const float y0 = 325.0f + float(half) * 78.0f, y1 = y0 + 72.0f;
-        const GrVertex v[4] = {vertex(5, y0, 0, 0, 0, 0, 1), vertex(155, y0, 90, 200, 60, 0, 1),
-                               vertex(155, y1, 90, 200, 60, 0, 1), vertex(5, y1, 0, 0, 0, 0, 1)};
+        const GrVertex v[4] = {
+            boardVertex(5, y0, 0, 0, 0, 0, 1), boardVertex(155, y0, 90, 200, 60, 0, 1),
+            boardVertex(155, y1, 90, 200, 60, 0, 1), boardVertex(5, y1, 0, 0, 0, 0, 1)};
         grDrawPolygonVertexList(4, v);
     }
     grDitherMode(GR_DITHER_4x4);
@@ -353,29 +357,30 @@ void drawTestCard() {
     grClipWindow(175, 335, 300, 400);
     grBufferClear(0x00C04040, 0, 0xFFFF);
     grClipWindow(200, 360, 310, 470);
-    iterated();
+    combine::iterated();
     {
-        const GrVertex v[3] = {vertex(150, 320, 255, 255, 0, 0, 1),
-                               vertex(400, 400, 0, 255, 255, 0, 1),
-                               vertex(190, 520, 255, 0, 255, 0, 1)};
+        const GrVertex v[3] = {boardVertex(150, 320, 255, 255, 0, 0, 1),
+                               boardVertex(400, 400, 0, 255, 255, 0, 1),
+                               boardVertex(190, 520, 255, 0, 255, 0, 1)};
         grDrawPolygonVertexList(3, v);
     }
 
     // (2,2) Depth: two quads crossing in depth, and a third piercing both.
     cellClip(2, 2);
-    lit();
+    combine::lit();
     {
         const GrVertex a[4] = {
-            vertex(330, 330, 220, 60, 60, 0, 1), vertex(470, 330, 220, 60, 60, 0, 8),
-            vertex(470, 470, 220, 60, 60, 0, 8), vertex(330, 470, 220, 60, 60, 0, 1)};
+            boardVertex(330, 330, 220, 60, 60, 0, 1), boardVertex(470, 330, 220, 60, 60, 0, 8),
+            boardVertex(470, 470, 220, 60, 60, 0, 8), boardVertex(330, 470, 220, 60, 60, 0, 1)};
         grDrawPolygonVertexList(4, a);
         const GrVertex b[4] = {
-            vertex(330, 330, 60, 220, 60, 0, 8), vertex(470, 330, 60, 220, 60, 0, 1),
-            vertex(470, 470, 60, 220, 60, 0, 1), vertex(330, 470, 60, 220, 60, 0, 8)};
+            boardVertex(330, 330, 60, 220, 60, 0, 8), boardVertex(470, 330, 60, 220, 60, 0, 1),
+            boardVertex(470, 470, 60, 220, 60, 0, 1), boardVertex(330, 470, 60, 220, 60, 0, 8)};
         grDrawPolygonVertexList(4, b);
-        const GrVertex c[4] = {
-            vertex(330, 330, 60, 60, 220, 60, 12), vertex(470, 330, 60, 60, 220, 60, 12),
-            vertex(470, 470, 60, 60, 220, 60, 1.5f), vertex(330, 470, 60, 60, 220, 60, 1.5f)};
+        const GrVertex c[4] = {boardVertex(330, 330, 60, 60, 220, 60, 12),
+                               boardVertex(470, 330, 60, 60, 220, 60, 12),
+                               boardVertex(470, 470, 60, 60, 220, 60, 1.5f),
+                               boardVertex(330, 470, 60, 60, 220, 60, 1.5f)};
         grDrawPolygonVertexList(4, c);
     }
 
@@ -397,12 +402,12 @@ void drawTestCard() {
                    GR_COMBINE_OTHER_CONSTANT, FXFALSE);
     {
         const GrVertex v[4] = {
-            vertex(485, 399, 0, 0, 0, 200, 4), vertex(635, 399, 255, 255, 255, 200, 4),
-            vertex(635, 434, 255, 255, 255, 200, 4), vertex(485, 434, 0, 0, 0, 200, 4)};
+            boardVertex(485, 399, 0, 0, 0, 200, 4), boardVertex(635, 399, 255, 255, 255, 200, 4),
+            boardVertex(635, 434, 255, 255, 255, 200, 4), boardVertex(485, 434, 0, 0, 0, 200, 4)};
         grDrawPolygonVertexList(4, v);
     }
     grAlphaBlendFunction(GR_BLEND_ONE, GR_BLEND_ONE, GR_BLEND_ONE, GR_BLEND_ZERO);
-    iterated();
+    combine::iterated();
     quad(500, 380, 620, 470, 90, 40, 10, 255, 0, 0, 0, 0, 1);
     opaque();
     grConstantColorValue(0x0000FF00);
