@@ -11,6 +11,7 @@
 #include "glide/board_debug.h"
 #include "glide/board_stats.h"
 #include "glide/glide.h"
+#include "glide/testcard.h"
 
 #ifdef HALCYON_HAVE_OSMESA
 #include <GL/gl.h>
@@ -86,28 +87,15 @@ void openBoard(bool fog) {
     grBufferClear(0, 0, 0xFFFF);
 }
 
-GrVertex vertex(float x, float y, float w, float s, float t, float r, float g, float b) {
-    GrVertex v{};
-    v.x = x;
-    v.y = y;
-    v.r = r;
-    v.g = g;
-    v.b = b;
-    v.a = 0;
-    v.oow = 1.0f / w;
-    v.tmuvtx[0].sow = s / w;
-    v.tmuvtx[0].tow = t / w;
-    return v;
-}
-
 // Fill: the full screen as two triangles, bilinear 256x256 texture, W test and write,
 // table fog, dither. Pixels per second from the board's own counter.
 void BM_Fill(benchmark::State& state) {
     openBoard(true);
     // w rises from 1 (bottom) to 3 (top); about one texel per pixel.
-    const GrVertex quad[4] = {
-        vertex(0, 0, 3, 0, 0, 255, 220, 200), vertex(640, 0, 3, 640, 0, 200, 255, 220),
-        vertex(640, 480, 1, 640, 480, 220, 200, 255), vertex(0, 480, 1, 0, 480, 255, 255, 255)};
+    const GrVertex quad[4] = {boardVertex(0, 0, 255, 220, 200, 0, 3, 0, 0),
+                              boardVertex(640, 0, 200, 255, 220, 0, 3, 640, 0),
+                              boardVertex(640, 480, 220, 200, 255, 0, 1, 640, 480),
+                              boardVertex(0, 480, 255, 255, 255, 0, 1, 0, 480)};
     const uint64_t before = boardStats().pixels;
     for (auto _ : state) {
         grBufferClear(0, 0, 0xFFFF);
@@ -143,7 +131,7 @@ void BM_SmallTriangles(benchmark::State& state) {
             const float a = angle + float(k) * 2.0943951f;
             const float x = cx + side * 0.57735f * std::cos(a),
                         y = cy + side * 0.57735f * std::sin(a);
-            v.push_back(vertex(x, y, w, x, y, 200, 180, 160));
+            v.push_back(boardVertex(x, y, 200, 180, 160, 0, w, x, y));
         }
     }
     const uint64_t before = boardStats().trianglesDrawn;
@@ -197,7 +185,8 @@ void BM_ReferenceScene(benchmark::State& state) {
     openBoard(false);
     const std::vector<SceneVertex> scene = referenceScene();
     std::vector<GrVertex> v;
-    for (const SceneVertex& s : scene) v.push_back(vertex(s.x, s.y, s.w, s.s, s.t, s.r, s.g, s.b));
+    for (const SceneVertex& s : scene)
+        v.push_back(boardVertex(s.x, s.y, s.r, s.g, s.b, 0, s.w, s.s, s.t));
     const uint64_t before = boardStats().pixels;
     int frames = 0;
     for (auto _ : state) {
