@@ -92,14 +92,27 @@ struct FrameBuffer {
 // TMU0's memory. `raw` holds the bytes as downloaded; `expanded` holds every 16-bit texel
 // widened to four 16-bit lanes (a:48 r:32 g:16 b:0, each 0..255) in the format of
 // `pageFormat`, so the sampler needs no per-texel decoding.
+//
+// `quads` serve the AVX2 pixel loop's bilinear filter: per 16-bit texel address, the texel,
+// its right neighbour, the one below and the one below-right (wrapping within the level),
+// each channel's byte beside its right neighbour's (b00 b10 g00 g10 r00 r10 a00 a10, then
+// the lower pair), so one 16-byte load feeds the byte multiply-adds. They depend on the
+// chain's layout, so they are built per page for the layout in `quadLayout` (0: stale).
+struct TexelQuad {
+    alignas(16) uint8_t bytes[16];
+};
+
 struct TextureMemory {
     std::vector<uint8_t> raw;
-    std::vector<uint64_t> expanded;  // one per 16-bit texel address
-    std::vector<int8_t> pageFormat;  // format each page is expanded in; -1 none
+    std::vector<uint64_t> expanded;    // one per 16-bit texel address
+    std::vector<int8_t> pageFormat;    // format each page is expanded in; -1 none
+    std::vector<TexelQuad> quads;      // one per 16-bit texel address
+    std::vector<uint64_t> quadLayout;  // layout each page's quads were built for; 0 stale
 };
 
 struct Board {
     BoardState state{};
+    uint64_t stateVersion = 0;  // bumped by every change of `state` (see editState)
     FrameBuffer frame;
     TextureMemory texture;
     uint8_t fogLookup[65536];  // fog value per 16-bit W value, from the fog table
@@ -118,6 +131,14 @@ struct Board {
 
 Board& board();
 
+// The state record for changing: every setter goes through here, so the rasteriser can tell
+// an unchanged state by its version instead of comparing the whole record.
+inline BoardState& editState() {
+    Board& b = board();
+    ++b.stateVersion;
+    return b.state;
+}
+
 // Allocates the frame buffer and texture memory (once).
 void ensureAllocated();
 void resetState(BoardState& s);
@@ -130,6 +151,9 @@ uint64_t expandTexel8(GrTextureFormat_t format, uint8_t texel);
 bool isSixteenBit(GrTextureFormat_t format);
 // Makes the expanded cache of [start, start + bytes) match `format`.
 void refreshExpanded(uint32_t start, uint32_t bytes, GrTextureFormat_t format);
+// Makes the quads of the selected chain (16-bit formats) match its layout; returns false
+// when the state selects no such chain.
+bool prepareQuads(const BoardState& s);
 // Texel dimensions of one level (absolute LOD) for an aspect ratio.
 void levelSize(GrLOD_t lod, GrAspectRatio_t aspect, int& width, int& height);
 

@@ -156,6 +156,7 @@ struct Context {
     bool texture16;
     GrTextureFormat_t format;
     const uint64_t* texels16;  // expanded texels at the source address
+    const TexelQuad* quads;    // bilinear quads at the source address (16-bit formats)
     const uint8_t* texels8;    // raw bytes at the source address
     int levels;                // levels in the chain
     int largeLod;
@@ -197,23 +198,33 @@ struct Edge {
     float at(float y) const { return x0 + (y - y0) * slope; }
 };
 
+// The interpolated attributes, in the order of Vertex's fields from `r` on.
+enum PlaneIndex { kPlaneR, kPlaneG, kPlaneB, kPlaneA, kPlaneW, kPlaneS, kPlaneT, kPlanes };
+
 struct Setup {
     int yStart, yEnd;  // rows [yStart, yEnd)
     float yMid;
     Edge longEdge, upper, lower;
     bool longOnLeft;
     float x0, y0;  // the plane origin
-    Plane r, g, b, a, oow, sow, tow;
+    // Attribute planes by PlaneIndex (set up eight lanes at once; the last is spare).
+    alignas(32) float at0[8], dx[8], dy[8];
     float lodThreshold[9];  // w at or above threshold[k] selects level k; w <= [0] magnifies
+    Plane plane(int i) const { return Plane{at0[i], dx[i], dy[i]}; }
 };
 
 struct Vertex {
-    float x, y, r, g, b, a, oow, sow, tow;
+    float x, y;
+    float r, g, b, a, oow, sow, tow, spare;  // the planes' values, see PlaneIndex
 };
 
 inline int ceilToInt(float v) {
+#ifdef GLIDE_RASTER_AVX2
+    return _mm_cvttss_si32(_mm_ceil_ss(_mm_setzero_ps(), _mm_set_ss(v)));  // the same result
+#else
     int i = int(v);
     return i + (v > float(i) ? 1 : 0);
+#endif
 }
 
 inline int floorToInt(float v) {
@@ -223,12 +234,6 @@ inline int floorToInt(float v) {
     v = v > -kLimit ? v : -kLimit;
     const int i = int(v);
     return i - int(v < float(i));
-}
-
-inline Plane makePlane(float q0, float q1, float q2, float dx1, float dy1, float dx2, float dy2,
-                       float inverseArea) {
-    const float d1 = q1 - q0, d2 = q2 - q0;
-    return Plane{q0, (d1 * dy2 - d2 * dy1) * inverseArea, (d2 * dx1 - d1 * dx2) * inverseArea};
 }
 
 inline Edge makeEdge(const Vertex& top, const Vertex& bottom) {
@@ -677,8 +682,8 @@ template <bool kTexture, bool kIterRgb, bool kIterAlpha>
         const Floats8 w = 1.0f / oow;
         const Ints8 ahead = oow > zero;
         Floats8 sp, tp;
-        planeAt8(t.sow, fx, fy, sp);
-        planeAt8(t.tow, fx, fy, tp);
+        planeAt8(t.plane(kPlaneS), fx, fy, sp);
+        planeAt8(t.plane(kPlaneT), fx, fy, tp);
         Floats8 sc = sp * w, tc = tp * w;
         Ints8 bits;
         std::memcpy(&bits, &sc, sizeof bits);
@@ -729,11 +734,11 @@ template <bool kTexture, bool kIterRgb, bool kIterAlpha>
         }
     }
     if constexpr (kIterRgb) {
-        channel8(t.r, fx, fy, e.r);
-        channel8(t.g, fx, fy, e.g);
-        channel8(t.b, fx, fy, e.b);
+        channel8(t.plane(kPlaneR), fx, fy, e.r);
+        channel8(t.plane(kPlaneG), fx, fy, e.g);
+        channel8(t.plane(kPlaneB), fx, fy, e.b);
     }
-    if constexpr (kIterAlpha) channel8(t.a, fx, fy, e.a);
+    if constexpr (kIterAlpha) channel8(t.plane(kPlaneA), fx, fy, e.a);
 }
 
 template <uint32_t kPacked>
@@ -779,7 +784,7 @@ template <uint32_t kPacked>
         const Floats8 fx = (__builtin_convertvector(xi, Floats8) + 0.5f) - t.x0;
         const Floats8 fy = (__builtin_convertvector(yi, Floats8) + 0.5f) - t.y0;
         Floats8 oow{};
-        if constexpr (kNeedW || kTexture) planeAt8(t.oow, fx, fy, oow);
+        if constexpr (kNeedW || kTexture) planeAt8(t.plane(kPlaneW), fx, fy, oow);
         if constexpr (kNeedW) {
             Ints8 bits;
             std::memcpy(&bits, &oow, sizeof bits);
@@ -1002,6 +1007,432 @@ template <uint32_t kPacked>
     return written;
 }
 
+#ifdef GLIDE_RASTER_AVX2
+// ---- The wide pixel pipeline (AVX2 build) -----------------------------------------------
+//
+// Eight queued pixels at a time, every step in 256-bit registers. Per-pixel values (W,
+// iterated channels, texel addresses, fog) are 32-bit lanes in queue order. The colour
+// pipeline then holds four pixels per register as 16-bit lanes (b, g, r, a): `lo` has
+// pixels 0, 1, 4, 5 and `hi` pixels 2, 3, 6, 7, the order the 256-bit unpack instructions
+// give; the final pack puts them back in order. The arithmetic is runVector's, lane for
+// lane. A bilinear sample is one 16-byte load of the texel's quad (see TextureMemory),
+// weighed along s by byte multiply-adds, then the two rows along t: the scalar path's
+// integer sums. Loads by per-pixel address are scalar (the processor's gathers are slower
+// here). Eight neighbours on one row read and write the buffers 128 bits at a time; other
+// groups load and store their pixels one by one.
+
+using Wide = __m256i;
+
+struct WidePair {
+    Wide lo, hi;  // pixels 0, 1, 4, 5 and 2, 3, 6, 7; four 16-bit lanes each
+};
+
+// A per-pixel value below 65536 (32-bit lanes) repeated into the four lanes of its pixel.
+[[gnu::always_inline]] inline WidePair spreadWide(Wide v32) {
+    const Wide v = _mm256_or_si256(v32, _mm256_slli_epi32(v32, 16));
+    return {_mm256_unpacklo_epi32(v, v), _mm256_unpackhi_epi32(v, v)};
+}
+
+// Per-pixel channels (32-bit lanes, 0..255) interleaved to b, g, r, a.
+[[gnu::always_inline]] inline WidePair interleaveWide(Wide r, Wide g, Wide b, Wide a) {
+    const Wide bg = _mm256_or_si256(b, _mm256_slli_epi32(g, 16));
+    const Wide ra = _mm256_or_si256(r, _mm256_slli_epi32(a, 16));
+    return {_mm256_unpacklo_epi32(bg, ra), _mm256_unpackhi_epi32(bg, ra)};
+}
+
+// Eight 32-bit lanes narrowed to 16 bits in pixel order: unsigned (values 0..65535) or
+// signed (masks).
+[[gnu::always_inline]] inline __m128i narrowWide(Wide v) {
+    return _mm256_castsi256_si128(_mm256_permute4x64_epi64(_mm256_packus_epi32(v, v), 0x08));
+}
+[[gnu::always_inline]] inline __m128i narrowMaskWide(Wide v) {
+    return _mm256_castsi256_si128(_mm256_permute4x64_epi64(_mm256_packs_epi32(v, v), 0x08));
+}
+
+[[gnu::always_inline]] inline __m256 planeWide(const Plane& p, __m256 fx, __m256 fy) {
+    return _mm256_add_ps(
+        _mm256_add_ps(_mm256_set1_ps(p.at0), _mm256_mul_ps(fx, _mm256_set1_ps(p.dx))),
+        _mm256_mul_ps(fy, _mm256_set1_ps(p.dy)));
+}
+
+// floorToInt() on eight lanes: the same limits (NaN lands on the low one), then floor.
+[[gnu::always_inline]] inline Wide floorWide(__m256 v) {
+    v = _mm256_min_ps(_mm256_set1_ps(1073741824.0f), v);
+    v = _mm256_max_ps(v, _mm256_set1_ps(-1073741824.0f));
+    return _mm256_cvttps_epi32(_mm256_floor_ps(v));
+}
+
+// channel() on eight lanes.
+[[gnu::always_inline]] inline Wide channelWide(const Plane& p, __m256 fx, __m256 fy) {
+    __m256 v = planeWide(p, fx, fy);
+    v = _mm256_min_ps(v, _mm256_set1_ps(255.0f));
+    v = _mm256_max_ps(v, _mm256_setzero_ps());
+    return _mm256_cvttps_epi32(v);
+}
+
+// std::min(std::max(v, 0), hi) on eight lanes.
+[[gnu::always_inline]] inline Wide clampWide(Wide v, Wide hi) {
+    return _mm256_min_epi32(_mm256_max_epi32(v, _mm256_setzero_si256()), hi);
+}
+
+// Eight 64-bit table entries (16-bit lanes b, g, r, a) by index, in lo/hi pixel order.
+[[gnu::always_inline]] inline WidePair loadLanesWide(const uint64_t* table,
+                                                     const int32_t (&at)[8]) {
+    return {_mm256_inserti128_si256(_mm256_castsi128_si256(loadPair(table + at[0], table + at[1])),
+                                    loadPair(table + at[4], table + at[5]), 1),
+            _mm256_inserti128_si256(_mm256_castsi128_si256(loadPair(table + at[2], table + at[3])),
+                                    loadPair(table + at[6], table + at[7]), 1)};
+}
+
+// Eight 16-bit buffer pixels by offset, in order.
+[[gnu::always_inline]] inline __m128i loadPixelsWide(const uint16_t* buffer,
+                                                     const int32_t (&at)[8]) {
+    __m128i v = _mm_cvtsi32_si128(buffer[at[0]]);
+    v = _mm_insert_epi16(v, buffer[at[1]], 1);
+    v = _mm_insert_epi16(v, buffer[at[2]], 2);
+    v = _mm_insert_epi16(v, buffer[at[3]], 3);
+    v = _mm_insert_epi16(v, buffer[at[4]], 4);
+    v = _mm_insert_epi16(v, buffer[at[5]], 5);
+    v = _mm_insert_epi16(v, buffer[at[6]], 6);
+    return _mm_insert_epi16(v, buffer[at[7]], 7);
+}
+
+[[gnu::always_inline]] inline Wide broadcastAlphaWide(Wide v) {
+    return _mm256_shufflehi_epi16(_mm256_shufflelo_epi16(v, 0xFF), 0xFF);
+}
+
+struct WideTables {
+    // Dither values of eight neighbours on one row, by the first one's matrix position
+    // (y & 3) * 4 + (x & 3): d in the b, g, r lanes, in lo/hi pixel order.
+    alignas(32) uint16_t ditherRow[16][2][16];
+    alignas(16) uint8_t matrix[16];  // the 4x4 matrix by (y & 3) * 4 + (x & 3)
+    WideTables() {
+        static const int kMatrix[16] = {0, 8, 2, 10, 12, 4, 14, 6, 3, 11, 1, 9, 15, 7, 13, 5};
+        static const int kPixel[2][4] = {{0, 1, 4, 5}, {2, 3, 6, 7}};
+        for (int i = 0; i < 16; ++i) {
+            matrix[i] = uint8_t(kMatrix[i]);
+            for (int h = 0; h < 2; ++h) {
+                for (int p = 0; p < 4; ++p) {
+                    const int d = kMatrix[(i & ~3) | ((i + kPixel[h][p]) & 3)];
+                    for (int l = 0; l < 4; ++l)
+                        ditherRow[i][h][p * 4 + l] = uint16_t(l < 3 ? d : 0);
+                }
+            }
+        }
+    }
+};
+
+const WideTables kWideTables;
+
+template <uint32_t kPacked>
+[[gnu::always_inline]] inline uint64_t runWide(const Context& c, const Setup& t,
+                                               const SpanValues& span, int n, bool bilinear) {
+    constexpr Key k = unpack(kPacked);
+    constexpr bool kTexture = k.texture == kTex16;
+    constexpr bool kIterRgb = k.colour != kColourDecal;
+    constexpr bool kIterAlpha = k.colour == kColourLit || k.colour == kColourLitTex ||
+                                k.alpha == kAlphaModulate || k.alpha == kAlphaIter;
+    constexpr bool kDepthTest = k.depth != kDepthNone;
+    constexpr bool kNeedW = kDepthTest || k.fog != 0;
+    const WideTables& tables = kWideTables;
+    const VectorTables& vt = vectorTables();
+    const Wide zero = _mm256_setzero_si256();
+    const Wide iota = _mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7);
+    const Wide lowWord = _mm256_set1_epi32(0xFFFF);
+    const Wide one16 = _mm256_set1_epi16(1);
+    const Wide byteMax = _mm256_set1_epi16(255);
+    const Wide full = _mm256_set1_epi16(256);
+    const Wide rgbMask = _mm256_set1_epi64x(0x0000FFFFFFFFFFFFll);
+    const Wide greenMask = _mm256_set1_epi64x(0x00000000FFFF0000ll);
+    const Wide pack565 = _mm256_set1_epi64x(0x0000080000200001ll);  // b x1, g x32, r x2048
+    const Wide expandMul = _mm256_set1_epi64x(0x0000000100200800ll);
+    const Wide expandMask = _mm256_set1_epi64x(0x0000F800FC00F800ll);
+    const Wide expandLow = _mm256_set1_epi64x(0x0000080004000800ll);
+    const Wide fogColour = _mm256_set1_epi64x(
+        int64_t(uint64_t(c.fogR) << 32 | uint64_t(c.fogG) << 16 | uint64_t(c.fogB)));
+    const Wide matrix = _mm256_broadcastsi128_si256(
+        _mm_load_si128(reinterpret_cast<const __m128i*>(tables.matrix)));
+    const __m256 half = _mm256_set1_ps(0.5f);
+    const __m256 x0 = _mm256_set1_ps(t.x0), y0 = _mm256_set1_ps(t.y0);
+    const int stride = c.stride;
+    const bool ditherOn = c.ditherOn;
+    uint64_t written = 0;
+
+    for (int i = 0; i < n; i += 8) {
+        const int valid = std::min(8, n - i);
+        const Wide xi = _mm256_load_si256(reinterpret_cast<const Wide*>(&span.x[i]));
+        const Wide yi = _mm256_load_si256(reinterpret_cast<const Wide*>(&span.y[i]));
+        const __m256 fx = _mm256_sub_ps(_mm256_add_ps(_mm256_cvtepi32_ps(xi), half), x0);
+        const __m256 fy = _mm256_sub_ps(_mm256_add_ps(_mm256_cvtepi32_ps(yi), half), y0);
+        __m256 oow = _mm256_setzero_ps();
+        if constexpr (kNeedW || kTexture) oow = planeWide(t.plane(kPlaneW), fx, fy);
+        Wide wf = zero;
+        if constexpr (kNeedW) {
+            const Wide v = _mm256_sub_epi32(_mm256_set1_epi32(520192),
+                                            _mm256_srai_epi32(_mm256_castps_si256(oow), 11));
+            wf = _mm256_min_epi32(_mm256_max_epi32(v, zero), lowWord);
+        }
+
+        // W test.
+        const bool oneRow = valid == 8 && span.y[i + 7] == span.y[i];
+        Wide pass = _mm256_cmpgt_epi32(_mm256_set1_epi32(valid), iota);
+        uint16_t* colourAt = nullptr;
+        uint16_t* depthAt = nullptr;
+        alignas(32) int32_t offset[8];  // of each pixel, when not one row
+        [[maybe_unused]] __m128i stored = _mm_setzero_si128();
+        if (oneRow) {
+            const size_t at = size_t(span.y[i]) * size_t(stride) + size_t(span.x[i]);
+            colourAt = c.color + at;
+            depthAt = c.depth + at;
+            if constexpr (kDepthTest) {
+                stored = _mm_loadu_si128(reinterpret_cast<const __m128i*>(depthAt));
+                pass = _mm256_cmpgt_epi32(_mm256_cvtepu16_epi32(stored), wf);
+            }
+        } else {
+            _mm256_store_si256(
+                reinterpret_cast<Wide*>(offset),
+                _mm256_add_epi32(_mm256_mullo_epi32(yi, _mm256_set1_epi32(stride)), xi));
+            if constexpr (kDepthTest) {
+                const Wide before = _mm256_cvtepu16_epi32(loadPixelsWide(c.depth, offset));
+                pass = _mm256_and_si256(pass, _mm256_cmpgt_epi32(before, wf));
+            }
+        }
+        if (_mm256_testz_si256(pass, pass)) continue;
+
+        // Texels.
+        WidePair tex{zero, zero};
+        if constexpr (kTexture) {
+            const __m256 w = _mm256_div_ps(_mm256_set1_ps(1.0f), oow);
+            const __m256 ahead = _mm256_cmp_ps(oow, _mm256_setzero_ps(), _CMP_GT_OQ);
+            const __m256 sc =
+                _mm256_and_ps(_mm256_mul_ps(planeWide(t.plane(kPlaneS), fx, fy), w), ahead);
+            const __m256 tc =
+                _mm256_and_ps(_mm256_mul_ps(planeWide(t.plane(kPlaneT), fx, fy), w), ahead);
+            const __m256 scale = _mm256_set1_ps(c.levelScale[0]);
+            const Wide widthMask = _mm256_set1_epi32(c.widthMask[0]);
+            const Wide heightMask = _mm256_set1_epi32(c.heightMask[0]);
+            const Wide andS = _mm256_set1_epi32(c.wrapS ? c.widthMask[0] : -1);
+            const Wide andT = _mm256_set1_epi32(c.wrapT ? c.heightMask[0] : -1);
+            const bool clampAny = !c.wrapS || !c.wrapT;
+            const __m128i shift = _mm_cvtsi32_si128(c.widthShift[0]);
+            alignas(32) int32_t at[8];  // texel addresses
+            if (bilinear) {
+                const __m256 sixteen = _mm256_set1_ps(16.0f);
+                const Wide si = floorWide(
+                    _mm256_mul_ps(_mm256_sub_ps(_mm256_mul_ps(sc, scale), half), sixteen));
+                const Wide ti = floorWide(
+                    _mm256_mul_ps(_mm256_sub_ps(_mm256_mul_ps(tc, scale), half), sixteen));
+                const Wide fifteen = _mm256_set1_epi32(15), sixteenI = _mm256_set1_epi32(16);
+                Wide fs = _mm256_and_si256(si, fifteen), ft = _mm256_and_si256(ti, fifteen);
+                const Wide sx = _mm256_srai_epi32(si, 4), ty = _mm256_srai_epi32(ti, 4);
+                // The quad's neighbours wrap. Clamped, a texel outside 0 <= x < last has
+                // itself as neighbour: weight 0 on the neighbour gives the same sum.
+                Wide x = _mm256_and_si256(sx, widthMask), y = _mm256_and_si256(ty, heightMask);
+                if (!c.wrapS) {
+                    const Wide inside = _mm256_andnot_si256(_mm256_cmpgt_epi32(zero, sx),
+                                                            _mm256_cmpgt_epi32(widthMask, sx));
+                    fs = _mm256_and_si256(fs, inside);
+                    x = clampWide(sx, widthMask);
+                }
+                if (!c.wrapT) {
+                    const Wide inside = _mm256_andnot_si256(_mm256_cmpgt_epi32(zero, ty),
+                                                            _mm256_cmpgt_epi32(heightMask, ty));
+                    ft = _mm256_and_si256(ft, inside);
+                    y = clampWide(ty, heightMask);
+                }
+                _mm256_store_si256(reinterpret_cast<Wide*>(at),
+                                   _mm256_add_epi32(_mm256_sll_epi32(y, shift), x));
+                const TexelQuad* quads = c.quads;
+                auto quadPair = [&](int a, int b) {
+                    return _mm256_inserti128_si256(
+                        _mm256_castsi128_si256(
+                            _mm_load_si128(reinterpret_cast<const __m128i*>(quads[at[a]].bytes))),
+                        _mm_load_si128(reinterpret_cast<const __m128i*>(quads[at[b]].bytes)), 1);
+                };
+                // Weights: bytes (16 - fs, fs) along s; 16-bit (16 - ft) x4, ft x4 along t.
+                Wide ws = _mm256_or_si256(_mm256_sub_epi32(sixteenI, fs), _mm256_slli_epi32(fs, 8));
+                ws = _mm256_or_si256(ws, _mm256_slli_epi32(ws, 16));
+                const Wide up = _mm256_sub_epi32(sixteenI, ft);
+                const Wide upDown = _mm256_or_si256(up, _mm256_slli_epi32(up, 16));
+                const Wide down = _mm256_or_si256(ft, _mm256_slli_epi32(ft, 16));
+                const Wide tLo = _mm256_unpacklo_epi32(upDown, down);
+                const Wide tHi = _mm256_unpackhi_epi32(upDown, down);
+                auto filter = [&](Wide quad, Wide sWeights, Wide tWeights) {
+                    const Wide sum =
+                        _mm256_mullo_epi16(_mm256_maddubs_epi16(quad, sWeights), tWeights);
+                    return _mm256_add_epi16(sum, _mm256_bsrli_epi128(sum, 8));
+                };
+                // Registers of pixels (0, 4), (1, 5), (2, 6), (3, 7), one per 128-bit lane.
+                const Wide f04 = filter(quadPair(0, 4), _mm256_shuffle_epi32(ws, 0x00),
+                                        _mm256_shuffle_epi32(tLo, 0x50));
+                const Wide f15 = filter(quadPair(1, 5), _mm256_shuffle_epi32(ws, 0x55),
+                                        _mm256_shuffle_epi32(tLo, 0xFA));
+                const Wide f26 = filter(quadPair(2, 6), _mm256_shuffle_epi32(ws, 0xAA),
+                                        _mm256_shuffle_epi32(tHi, 0x50));
+                const Wide f37 = filter(quadPair(3, 7), _mm256_shuffle_epi32(ws, 0xFF),
+                                        _mm256_shuffle_epi32(tHi, 0xFA));
+                tex.lo = _mm256_srli_epi16(_mm256_unpacklo_epi64(f04, f15), 8);
+                tex.hi = _mm256_srli_epi16(_mm256_unpacklo_epi64(f26, f37), 8);
+            } else {
+                Wide x = _mm256_and_si256(floorWide(_mm256_mul_ps(sc, scale)), andS);
+                Wide y = _mm256_and_si256(floorWide(_mm256_mul_ps(tc, scale)), andT);
+                if (clampAny) {
+                    x = clampWide(x, widthMask);
+                    y = clampWide(y, heightMask);
+                }
+                _mm256_store_si256(reinterpret_cast<Wide*>(at),
+                                   _mm256_add_epi32(_mm256_sll_epi32(y, shift), x));
+                tex = loadLanesWide(c.texels16, at);
+            }
+        }
+
+        // Iterated colour.
+        WidePair it{zero, zero};
+        if constexpr (kIterRgb || kIterAlpha) {
+            Wide r = zero, g = zero, b = zero, a = zero;
+            if constexpr (kIterRgb) {
+                r = channelWide(t.plane(kPlaneR), fx, fy);
+                g = channelWide(t.plane(kPlaneG), fx, fy);
+                b = channelWide(t.plane(kPlaneB), fx, fy);
+            }
+            if constexpr (kIterAlpha) a = channelWide(t.plane(kPlaneA), fx, fy);
+            it = interleaveWide(r, g, b, a);
+        }
+
+        // Colour and alpha combine.
+        auto combineHalf = [&](Wide tx, Wide itv) {
+            Wide colour = zero, alpha = zero;
+            [[maybe_unused]] const Wide scaled =
+                _mm256_srli_epi16(_mm256_mullo_epi16(tx, _mm256_add_epi16(itv, one16)), 8);
+            if constexpr (k.colour == kColourIter) {
+                colour = itv;
+            } else if constexpr (k.colour == kColourLit) {
+                const Wide lit =
+                    _mm256_srli_epi16(_mm256_mullo_epi16(itv, _mm256_add_epi16(itv, one16)), 8);
+                colour = _mm256_min_epi16(_mm256_add_epi16(lit, broadcastAlphaWide(itv)), byteMax);
+            } else if constexpr (k.colour == kColourDecal) {
+                colour = tx;
+            } else if constexpr (k.colour == kColourLitTex) {
+                colour =
+                    _mm256_min_epi16(_mm256_add_epi16(scaled, broadcastAlphaWide(itv)), byteMax);
+            } else if constexpr (k.colour == kColourModulate) {
+                colour = scaled;
+            }
+            if constexpr (k.alpha == kAlphaTexture) {
+                alpha = tx;
+            } else if constexpr (k.alpha == kAlphaModulate) {
+                alpha = scaled;
+            } else if constexpr (k.alpha == kAlphaIter) {
+                alpha = itv;
+            }
+            return _mm256_blendv_epi8(alpha, colour, rgbMask);
+        };
+        WidePair out{combineHalf(tex.lo, it.lo), combineHalf(tex.hi, it.hi)};
+
+        // Alpha test, on the alpha lanes gathered back into pixel order.
+        if constexpr (k.test == kTestGreater) {
+            const Wide alo = _mm256_shuffle_epi32(_mm256_srli_epi64(out.lo, 48), 0xD8);
+            const Wide ahi = _mm256_shuffle_epi32(_mm256_srli_epi64(out.hi, 48), 0xD8);
+            const Wide alpha = _mm256_unpacklo_epi64(alo, ahi);
+            pass = _mm256_and_si256(pass, _mm256_cmpgt_epi32(alpha, _mm256_set1_epi32(c.alphaRef)));
+            if (_mm256_testz_si256(pass, pass)) continue;
+        }
+
+        // Fog, towards the fog colour, RGB only.
+        if constexpr (k.fog == 1) {
+            alignas(32) int32_t w[8], fogAt[8];
+            _mm256_store_si256(reinterpret_cast<Wide*>(w), wf);
+            for (int j = 0; j < 8; ++j) fogAt[j] = c.fogLookup[w[j]];
+            const WidePair f = loadLanesWide(vt.fog, fogAt);  // v + 1 in b, g, r
+            out.lo = _mm256_srli_epi16(
+                _mm256_add_epi16(_mm256_mullo_epi16(out.lo, _mm256_sub_epi16(full, f.lo)),
+                                 _mm256_mullo_epi16(fogColour, f.lo)),
+                8);
+            out.hi = _mm256_srli_epi16(
+                _mm256_add_epi16(_mm256_mullo_epi16(out.hi, _mm256_sub_epi16(full, f.hi)),
+                                 _mm256_mullo_epi16(fogColour, f.hi)),
+                8);
+        }
+
+        // The colour buffer's pixels.
+        const __m128i old = oneRow ? _mm_loadu_si128(reinterpret_cast<const __m128i*>(colourAt))
+                                   : loadPixelsWide(c.color, offset);
+
+        if constexpr (k.blend == kBlendSrcAlpha) {
+            const WidePair dst565 = spreadWide(_mm256_cvtepu16_epi32(old));
+            auto blendHalf = [&](Wide v, Wide d565) {
+                const Wide x = _mm256_srli_epi16(
+                    _mm256_and_si256(_mm256_mullo_epi16(d565, expandMul), expandMask), 8);
+                const Wide dst = _mm256_or_si256(x, _mm256_mulhi_epu16(x, expandLow));
+                const Wide a = broadcastAlphaWide(v);
+                const Wide src =
+                    _mm256_srli_epi16(_mm256_mullo_epi16(v, _mm256_add_epi16(a, one16)), 8);
+                const Wide des =
+                    _mm256_srli_epi16(_mm256_mullo_epi16(dst, _mm256_sub_epi16(full, a)), 8);
+                return _mm256_min_epi16(_mm256_add_epi16(src, des), byteMax);
+            };
+            out.lo = blendHalf(out.lo, dst565.lo);
+            out.hi = blendHalf(out.hi, dst565.hi);
+        }
+
+        // Dither to 5-6-5.
+        WidePair d{zero, zero};
+        if (ditherOn) {
+            if (oneRow) {
+                const uint16_t(&row)[2][16] =
+                    tables.ditherRow[(span.y[i] & 3) << 2 | (span.x[i] & 3)];
+                d.lo = _mm256_load_si256(reinterpret_cast<const Wide*>(row[0]));
+                d.hi = _mm256_load_si256(reinterpret_cast<const Wide*>(row[1]));
+            } else {
+                const Wide three = _mm256_set1_epi32(3);
+                const Wide at = _mm256_or_si256(_mm256_slli_epi32(_mm256_and_si256(yi, three), 2),
+                                                _mm256_and_si256(xi, three));
+                d = spreadWide(
+                    _mm256_and_si256(_mm256_shuffle_epi8(matrix, at), _mm256_set1_epi32(0xFF)));
+            }
+        }
+        auto ditherHalf = [&](Wide v, Wide dv) {
+            const Wide vm = _mm256_add_epi16(v, _mm256_and_si256(v, greenMask));
+            const Wide q =
+                ditherOn ? _mm256_srli_epi16(
+                               _mm256_add_epi16(_mm256_sub_epi16(_mm256_add_epi16(vm, vm),
+                                                                 _mm256_srli_epi16(v, 4)),
+                                                _mm256_add_epi16(_mm256_srli_epi16(vm, 7), dv)),
+                               4)
+                         : _mm256_srli_epi16(vm, 3);
+            return _mm256_madd_epi16(q, pack565);
+        };
+        const __m128i pixels =
+            narrowWide(_mm256_hadd_epi32(ditherHalf(out.lo, d.lo), ditherHalf(out.hi, d.hi)));
+
+        // Write.
+        const __m128i keep = narrowMaskWide(pass);
+        const __m128i colour = _mm_blendv_epi8(old, pixels, keep);
+        const int mask = _mm256_movemask_ps(_mm256_castsi256_ps(pass));
+        if (oneRow) {
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(colourAt), colour);
+            if constexpr (k.depth == kDepthLessWrite) {
+                _mm_storeu_si128(reinterpret_cast<__m128i*>(depthAt),
+                                 _mm_blendv_epi8(stored, narrowWide(wf), keep));
+            }
+        } else {
+            alignas(16) uint16_t colourLanes[8], depthLanes[8];
+            _mm_store_si128(reinterpret_cast<__m128i*>(colourLanes), colour);
+            if constexpr (k.depth == kDepthLessWrite) {
+                _mm_store_si128(reinterpret_cast<__m128i*>(depthLanes), narrowWide(wf));
+            }
+            for (unsigned m = unsigned(mask); m != 0; m &= m - 1) {
+                const int j = std::countr_zero(m);
+                c.color[offset[j]] = colourLanes[j];
+                if constexpr (k.depth == kDepthLessWrite) c.depth[offset[j]] = depthLanes[j];
+            }
+        }
+        written += uint64_t(std::popcount(unsigned(mask)));
+    }
+    return written;
+}
+#endif  // GLIDE_RASTER_AVX2
+
 template <uint32_t kPacked>
 void rasterise(const Context& c, const Setup& t) {
     constexpr Key k = unpack(kPacked);
@@ -1034,7 +1465,11 @@ void rasterise(const Context& c, const Setup& t) {
         if constexpr (!kGeneric) {
             // Single-level textures and untextured states: the vector pipeline.
             if (!useTexture || !needLod) {
+#ifdef GLIDE_RASTER_AVX2
+                written += runWide<kPacked>(c, t, span, n, bilinearMag);
+#else
                 written += runVector<kPacked>(c, t, span, n, bilinearMag);
+#endif
                 return;
             }
         }
@@ -1047,31 +1482,41 @@ void rasterise(const Context& c, const Setup& t) {
         if (kNeedW) {
             for (int i = 0; i < padded; ++i) {
                 span.wf[i] =
-                    int32_t(encodeW(t.oow.at0 + span.fx[i] * t.oow.dx + span.fy[i] * t.oow.dy));
+                    int32_t(encodeW(t.plane(kPlaneW).at0 + span.fx[i] * t.plane(kPlaneW).dx +
+                                    span.fy[i] * t.plane(kPlaneW).dy));
             }
         }
         if constexpr (kIterRgb) {
             for (int i = 0; i < padded; ++i) {
                 const float fx = span.fx[i], fy = span.fy[i];
-                span.r[i] = channel(t.r.at0 + fx * t.r.dx + fy * t.r.dy);
-                span.g[i] = channel(t.g.at0 + fx * t.g.dx + fy * t.g.dy);
-                span.b[i] = channel(t.b.at0 + fx * t.b.dx + fy * t.b.dy);
+                span.r[i] = channel(t.plane(kPlaneR).at0 + fx * t.plane(kPlaneR).dx +
+                                    fy * t.plane(kPlaneR).dy);
+                span.g[i] = channel(t.plane(kPlaneG).at0 + fx * t.plane(kPlaneG).dx +
+                                    fy * t.plane(kPlaneG).dy);
+                span.b[i] = channel(t.plane(kPlaneB).at0 + fx * t.plane(kPlaneB).dx +
+                                    fy * t.plane(kPlaneB).dy);
             }
         }
         if constexpr (kIterAlpha) {
             for (int i = 0; i < padded; ++i) {
-                span.a[i] = channel(t.a.at0 + span.fx[i] * t.a.dx + span.fy[i] * t.a.dy);
+                span.a[i] = channel(t.plane(kPlaneA).at0 + span.fx[i] * t.plane(kPlaneA).dx +
+                                    span.fy[i] * t.plane(kPlaneA).dy);
             }
         }
         if (useTexture) {
             for (int i = 0; i < padded; ++i) {
                 const float fx = span.fx[i], fy = span.fy[i];
-                const float oow = t.oow.at0 + fx * t.oow.dx + fy * t.oow.dy;
+                const float oow =
+                    t.plane(kPlaneW).at0 + fx * t.plane(kPlaneW).dx + fy * t.plane(kPlaneW).dy;
                 // Behind the eye (1/w <= 0) the coordinates are 0; a mask rather than a
                 // condition keeps the loop vectorisable.
                 const float w = 1.0f / oow;
-                const float sc = (t.sow.at0 + fx * t.sow.dx + fy * t.sow.dy) * w;
-                const float tc = (t.tow.at0 + fx * t.tow.dx + fy * t.tow.dy) * w;
+                const float sc =
+                    (t.plane(kPlaneS).at0 + fx * t.plane(kPlaneS).dx + fy * t.plane(kPlaneS).dy) *
+                    w;
+                const float tc =
+                    (t.plane(kPlaneT).at0 + fx * t.plane(kPlaneT).dx + fy * t.plane(kPlaneT).dy) *
+                    w;
                 const uint32_t ahead = oow > 0.0f ? ~0u : 0u;
                 span.w[i] = std::bit_cast<float>(std::bit_cast<uint32_t>(w) & ahead);
                 span.s[i] = std::bit_cast<float>(std::bit_cast<uint32_t>(sc) & ahead);
@@ -1272,9 +1717,10 @@ void rasterise(const Context& c, const Setup& t) {
     }
     if (queued > 0) {
         // Spare entries of the last group of eight get harmless coordinates.
-        for (int i = queued; i < ((queued + 7) & ~7); ++i) {
-            span.x[i] = span.x[0];
-            span.y[i] = span.y[0];
+        const __m128i x0 = _mm_set1_epi32(span.x[0]), y0 = _mm_set1_epi32(span.y[0]);
+        for (int i = queued; i < ((queued + 7) & ~7); i += 4) {
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(&span.x[i]), x0);
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(&span.y[i]), y0);
         }
         flush(queued);
     }
@@ -1370,6 +1816,7 @@ RasterFunction lookup(uint32_t key) {
 // The context is rebuilt only when the state record or the drawn buffer changed.
 struct ContextCache {
     BoardState state{};
+    uint64_t version = ~uint64_t(0);
     int front = -1;
     uint16_t* color = nullptr;
     bool genericOnly = false;
@@ -1386,10 +1833,11 @@ const Context& currentContext() {
     ContextCache& cc = cache();
     const BoardState& s = bd.state;
     if (cc.front == bd.frame.front && cc.color == bd.frame.color[0] &&
-        cc.genericOnly == bd.genericOnly && std::memcmp(&cc.state, &s, sizeof s) == 0) {
+        cc.genericOnly == bd.genericOnly && cc.version == bd.stateVersion) {
         return cc.context;
     }
     cc.state = s;
+    cc.version = bd.stateVersion;
     cc.front = bd.frame.front;
     cc.color = bd.frame.color[0];
     cc.genericOnly = bd.genericOnly;
@@ -1416,6 +1864,7 @@ const Context& currentContext() {
         c.format = s.textureFormat;
         c.texture16 = isSixteenBit(s.textureFormat);
         c.texels16 = bd.texture.expanded.data() + s.textureStart / 2;
+        if (c.texture16 && prepareQuads(s)) c.quads = bd.texture.quads.data() + s.textureStart / 2;
         c.texels8 = bd.texture.raw.data() + s.textureStart;
         c.largeLod = s.textureLargeLod;
         // Without mip-mapping only the largest level is used.
@@ -1480,6 +1929,7 @@ inline Vertex toVertex(const GrVertex& v) {
     o.oow = v.oow;
     o.sow = v.tmuvtx[0].sow;
     o.tow = v.tmuvtx[0].tow;
+    o.spare = 0.0f;
     return o;
 }
 
@@ -1520,21 +1970,29 @@ void drawOne(const Context& c, const Vertex& v0, const Vertex& v1, const Vertex&
     const float inv = 1.0f / area;
     t.x0 = v0.x;
     t.y0 = v0.y;
-    t.r = makePlane(v0.r, v1.r, v2.r, dx1, dy1, dx2, dy2, inv);
-    t.g = makePlane(v0.g, v1.g, v2.g, dx1, dy1, dx2, dy2, inv);
-    t.b = makePlane(v0.b, v1.b, v2.b, dx1, dy1, dx2, dy2, inv);
-    t.a = makePlane(v0.a, v1.a, v2.a, dx1, dy1, dx2, dy2, inv);
-    t.oow = makePlane(v0.oow, v1.oow, v2.oow, dx1, dy1, dx2, dy2, inv);
-    t.sow = makePlane(v0.sow, v1.sow, v2.sow, dx1, dy1, dx2, dy2, inv);
-    t.tow = makePlane(v0.tow, v1.tow, v2.tow, dx1, dy1, dx2, dy2, inv);
+    {
+        // Every plane at once: d = (q1 - q0, q2 - q0), gradients by Cramer's rule.
+        using Lanes = float __attribute__((vector_size(32)));
+        Lanes q0, q1, q2;
+        std::memcpy(&q0, &v0.r, sizeof q0);
+        std::memcpy(&q1, &v1.r, sizeof q1);
+        std::memcpy(&q2, &v2.r, sizeof q2);
+        const Lanes d1 = q1 - q0, d2 = q2 - q0;
+        const Lanes gx = (d1 * dy2 - d2 * dy1) * inv, gy = (d2 * dx1 - d1 * dx2) * inv;
+        std::memcpy(t.at0, &q0, sizeof q0);
+        std::memcpy(t.dx, &gx, sizeof gx);
+        std::memcpy(t.dy, &gy, sizeof gy);
+    }
 
     if (c.needLod) {
         // lod = base + log2(w), base = log2(sqrt(max(|d(sow,tow)/dx|^2, |d(sow,tow)/dy|^2))),
         // on the absolute scale (0 = a 256 map). Level k of the chain (absolute largeLod + k)
         // is reached when w >= 2^(largeLod + k - base); the map is magnified while the lod
         // does not exceed largeLod, i.e. w <= 2^(largeLod - base).
-        const float gx = t.sow.dx * t.sow.dx + t.tow.dx * t.tow.dx;
-        const float gy = t.sow.dy * t.sow.dy + t.tow.dy * t.tow.dy;
+        const float gx =
+            t.plane(kPlaneS).dx * t.plane(kPlaneS).dx + t.plane(kPlaneT).dx * t.plane(kPlaneT).dx;
+        const float gy =
+            t.plane(kPlaneS).dy * t.plane(kPlaneS).dy + t.plane(kPlaneT).dy * t.plane(kPlaneT).dy;
         const float threshold = 1.0f / std::sqrt(std::max(gx, gy));
         for (int k = 0; k < 9; ++k) t.lodThreshold[k] = std::ldexp(threshold, c.largeLod + k);
     }

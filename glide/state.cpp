@@ -32,6 +32,8 @@ void ensureAllocated() {
     if (t.raw.empty()) {
         t.raw.assign(kTextureMemoryBytes, 0);
         t.expanded.assign(kTextureMemoryBytes / 2, 0);
+        t.quads.assign(kTextureMemoryBytes / 2, TexelQuad{});
+        t.quadLayout.assign(kTextureMemoryBytes / kTexturePageBytes, 0);
         t.pageFormat.assign(kTextureMemoryBytes / kTexturePageBytes, -1);
     }
 }
@@ -91,7 +93,7 @@ void grGlideInit() {
     ensureAllocated();
     b.trianglesProcessed = 0;
     b.trianglesDrawn = 0;
-    resetState(b.state);
+    resetState(editState());
     rebuildFogLookup();
 }
 
@@ -119,7 +121,7 @@ FxBool grSstWinOpen(FxU32, GrScreenResolution_t resolution, GrScreenRefresh_t, G
     if (resolution != GR_RESOLUTION_640x480) return FXFALSE;
     Board& b = board();
     ensureAllocated();
-    resetState(b.state);
+    resetState(editState());
     rebuildFogLookup();
     FrameBuffer& f = b.frame;
     const size_t plane = size_t(f.stride) * size_t(f.height);
@@ -136,7 +138,7 @@ FxBool grSstControl(FxU32) {
 // ---- Frame ------------------------------------------------------------------------------
 
 void grClipWindow(FxU32 minx, FxU32 miny, FxU32 maxx, FxU32 maxy) {
-    BoardState& s = board().state;
+    BoardState& s = editState();
     const FrameBuffer& f = board().frame;
     const FxU32 w = FxU32(f.width > 0 ? f.width : kScreenWidth);
     const FxU32 h = FxU32(f.height > 0 ? f.height : kScreenHeight);
@@ -222,21 +224,21 @@ FxBool grLfbReadRegion(GrBuffer_t src, FxU32 x, FxU32 y, FxU32 w, FxU32 h, FxU32
 // ---- Render state -----------------------------------------------------------------------
 
 void grCullMode(GrCullMode_t mode) {
-    board().state.cullMode = mode;
+    editState().cullMode = mode;
 }
 void grDepthBufferMode(GrDepthBufferMode_t mode) {
-    board().state.depthMode = mode;
+    editState().depthMode = mode;
 }
 void grDepthBufferFunction(GrCmpFnc_t function) {
-    board().state.depthFunction = function;
+    editState().depthFunction = function;
 }
 void grDepthMask(FxBool enable) {
-    board().state.depthMask = enable != 0;
+    editState().depthMask = enable != 0;
 }
 
 void grColorCombine(GrCombineFunction_t function, GrCombineFactor_t factor, GrCombineLocal_t local,
                     GrCombineOther_t other, FxBool invert) {
-    BoardState& s = board().state;
+    BoardState& s = editState();
     s.colorFunction = function;
     s.colorFactor = factor;
     s.colorLocal = local;
@@ -246,7 +248,7 @@ void grColorCombine(GrCombineFunction_t function, GrCombineFactor_t factor, GrCo
 
 void grAlphaCombine(GrCombineFunction_t function, GrCombineFactor_t factor, GrCombineLocal_t local,
                     GrCombineOther_t other, FxBool invert) {
-    BoardState& s = board().state;
+    BoardState& s = editState();
     s.alphaFunction = function;
     s.alphaFactor = factor;
     s.alphaLocal = local;
@@ -256,7 +258,7 @@ void grAlphaCombine(GrCombineFunction_t function, GrCombineFactor_t factor, GrCo
 
 void grAlphaBlendFunction(GrAlphaBlendFnc_t rgbSrc, GrAlphaBlendFnc_t rgbDst,
                           GrAlphaBlendFnc_t alphaSrc, GrAlphaBlendFnc_t alphaDst) {
-    BoardState& s = board().state;
+    BoardState& s = editState();
     s.blendRgbSrc = rgbSrc;
     s.blendRgbDst = rgbDst;
     s.blendAlphaSrc = alphaSrc;
@@ -264,23 +266,23 @@ void grAlphaBlendFunction(GrAlphaBlendFnc_t rgbSrc, GrAlphaBlendFnc_t rgbDst,
 }
 
 void grAlphaTestFunction(GrCmpFnc_t function) {
-    board().state.alphaTestFunction = function;
+    editState().alphaTestFunction = function;
 }
 void grAlphaTestReferenceValue(GrAlpha_t value) {
-    board().state.alphaReference = value;
+    editState().alphaReference = value;
 }
 void grConstantColorValue(GrColor_t color) {
-    board().state.constantColor = color;
+    editState().constantColor = color;
 }
 void grDitherMode(GrDitherMode_t mode) {
-    board().state.ditherMode = mode;
+    editState().ditherMode = mode;
 }
 
 void grTexCombine(GrChipID_t tmu, GrCombineFunction_t rgbFn, GrCombineFactor_t rgbFactor,
                   GrCombineFunction_t alphaFn, GrCombineFactor_t alphaFactor, FxBool rgbInvert,
                   FxBool alphaInvert) {
     if (tmu != GR_TMU0) return;
-    BoardState& s = board().state;
+    BoardState& s = editState();
     s.texRgbFunction = rgbFn;
     s.texRgbFactor = rgbFactor;
     s.texAlphaFunction = alphaFn;
@@ -290,34 +292,34 @@ void grTexCombine(GrChipID_t tmu, GrCombineFunction_t rgbFn, GrCombineFactor_t r
 }
 
 void grTexMipMapMode(GrChipID_t tmu, GrMipMapMode_t mode, FxBool) {
-    if (tmu == GR_TMU0) board().state.mipMapMode = mode;
+    if (tmu == GR_TMU0) editState().mipMapMode = mode;
 }
 
 void grTexFilterMode(GrChipID_t tmu, GrTextureFilterMode_t minFilter,
                      GrTextureFilterMode_t magFilter) {
     if (tmu != GR_TMU0) return;
-    board().state.minFilter = minFilter;
-    board().state.magFilter = magFilter;
+    editState().minFilter = minFilter;
+    editState().magFilter = magFilter;
 }
 
 void grTexClampMode(GrChipID_t tmu, GrTextureClampMode_t sClamp, GrTextureClampMode_t tClamp) {
     if (tmu != GR_TMU0) return;
-    board().state.clampS = sClamp;
-    board().state.clampT = tClamp;
+    editState().clampS = sClamp;
+    editState().clampT = tClamp;
 }
 
 // ---- Fog state --------------------------------------------------------------------------
 
 void grFogMode(GrFogMode_t mode) {
-    board().state.fogMode = mode;
+    editState().fogMode = mode;
 }
 void grFogColorValue(GrColor_t color) {
-    board().state.fogColor = color;
+    editState().fogColor = color;
 }
 
 void grFogTable(const GrFog_t table[GR_FOG_TABLE_SIZE]) {
     if (table == nullptr) return;
-    std::memcpy(board().state.fogTable, table, GR_FOG_TABLE_SIZE);
+    std::memcpy(editState().fogTable, table, GR_FOG_TABLE_SIZE);
     rebuildFogLookup();
 }
 

@@ -116,6 +116,69 @@ void refreshExpanded(uint32_t start, uint32_t bytes, GrTextureFormat_t format) {
     }
 }
 
+namespace {
+
+// The quads' layout key: everything that places a texel's neighbours (never 0).
+uint64_t quadLayoutKey(const BoardState& s) {
+    return uint64_t(s.textureStart) | uint64_t(s.textureLargeLod) << 24 |
+           uint64_t(s.textureSmallLod) << 28 | uint64_t(s.textureAspect) << 32 |
+           uint64_t(s.textureFormat) << 36 | uint64_t(1) << 63;
+}
+
+}  // namespace
+
+bool prepareQuads(const BoardState& s) {
+    if (!s.textureValid || !isSixteenBit(s.textureFormat)) return false;
+    // The quads read the expanded texels, which must be in the chain's format.
+    refreshExpanded(
+        s.textureStart,
+        uint32_t(chainTexels(s.textureSmallLod, s.textureLargeLod, s.textureAspect, false) * 2),
+        s.textureFormat);
+    TextureMemory& m = board().texture;
+    const uint64_t key = quadLayoutKey(s);
+    const uint32_t base = s.textureStart / 2;  // texel address of the chain
+    uint32_t offset = 0;
+    for (GrLOD_t lod = s.textureLargeLod; lod <= s.textureSmallLod; ++lod) {
+        int w = 0, h = 0;
+        levelSize(lod, s.textureAspect, w, h);
+        const uint32_t first = base + offset, end = first + uint32_t(w * h);
+        offset += uint32_t(w * h);
+        constexpr uint32_t kPageTexels = kTexturePageBytes / 2;
+        for (uint32_t page = first / kPageTexels; page * kPageTexels < end; ++page) {
+            if (m.quadLayout[page] == key) continue;
+            // Rebuild the whole page for this layout: the part of every level lying in it.
+            m.quadLayout[page] = key;
+            uint32_t levelFirst = base;
+            for (GrLOD_t l = s.textureLargeLod; l <= s.textureSmallLod; ++l) {
+                int lw = 0, lh = 0;
+                levelSize(l, s.textureAspect, lw, lh);
+                const uint32_t from = std::max(levelFirst, page * kPageTexels);
+                const uint32_t to =
+                    std::min(levelFirst + uint32_t(lw * lh), (page + 1) * kPageTexels);
+                for (uint32_t at = from; at < to; ++at) {
+                    const uint32_t local = at - levelFirst;
+                    const uint32_t x = local % uint32_t(lw), y = local / uint32_t(lw);
+                    const uint32_t x1 = (x + 1) % uint32_t(lw), y1 = (y + 1) % uint32_t(lh);
+                    const uint64_t texel[4] = {m.expanded[levelFirst + y * lw + x],
+                                               m.expanded[levelFirst + y * lw + x1],
+                                               m.expanded[levelFirst + y1 * lw + x],
+                                               m.expanded[levelFirst + y1 * lw + x1]};
+                    uint8_t* q = m.quads[at].bytes;
+                    for (int pair = 0; pair < 2; ++pair) {
+                        for (int lane = 0; lane < 4; ++lane) {
+                            q[pair * 8 + lane * 2] = uint8_t(texel[pair * 2] >> (16 * lane));
+                            q[pair * 8 + lane * 2 + 1] =
+                                uint8_t(texel[pair * 2 + 1] >> (16 * lane));
+                        }
+                    }
+                }
+                levelFirst += uint32_t(lw * lh);
+            }
+        }
+    }
+    return true;
+}
+
 }  // namespace glide
 
 using namespace glide;
@@ -157,7 +220,11 @@ void grTexDownloadMipMap(GrChipID_t tmu, FxU32 start, FxU32, GrTexInfo* info) {
     // Mark the pages stale, then expand them in the download's format.
     const uint32_t firstPage = start / kTexturePageBytes;
     const uint32_t lastPage = uint32_t((start + bytes - 1) / kTexturePageBytes);
-    for (uint32_t page = firstPage; page <= lastPage; ++page) b.texture.pageFormat[page] = -1;
+    for (uint32_t page = firstPage; page <= lastPage; ++page) {
+        b.texture.pageFormat[page] = -1;
+        b.texture.quadLayout[page] = 0;
+    }
+    ++b.stateVersion;  // a selected chain's quads may need rebuilding before the next draw
     refreshExpanded(start, uint32_t(bytes), info->format);
     ++b.stats.textureDownloads;
     b.stats.textureBytes += bytes;
@@ -165,8 +232,7 @@ void grTexDownloadMipMap(GrChipID_t tmu, FxU32 start, FxU32, GrTexInfo* info) {
 
 void grTexSource(GrChipID_t tmu, FxU32 start, FxU32, GrTexInfo* info) {
     if (tmu != GR_TMU0 || info == nullptr) return;
-    Board& b = board();
-    BoardState& s = b.state;
+    BoardState& s = editState();
     s.textureValid = false;
     if (!validLod(info->smallLod) || !validLod(info->largeLod) || !validAspect(info->aspectRatio) ||
         info->smallLod < info->largeLod) {
