@@ -1049,10 +1049,40 @@ struct WidePair {
     return _mm256_castsi256_si128(_mm256_permute4x64_epi64(_mm256_packs_epi32(v, v), 0x08));
 }
 
-[[gnu::always_inline]] inline __m256 planeWide(const Plane& p, __m256 fx, __m256 fy) {
-    return _mm256_add_ps(
-        _mm256_add_ps(_mm256_set1_ps(p.at0), _mm256_mul_ps(fx, _mm256_set1_ps(p.dx))),
-        _mm256_mul_ps(fy, _mm256_set1_ps(p.dy)));
+// A plane's coefficients in every lane, set up once per run of groups.
+struct WidePlane {
+    __m256 at0, dx, dy;
+    explicit WidePlane(const Plane& p)
+        : at0(_mm256_set1_ps(p.at0)), dx(_mm256_set1_ps(p.dx)), dy(_mm256_set1_ps(p.dy)) {}
+};
+
+[[gnu::always_inline]] inline __m256 planeWide(const WidePlane& p, __m256 fx, __m256 fy) {
+    return _mm256_add_ps(_mm256_add_ps(p.at0, _mm256_mul_ps(fx, p.dx)), _mm256_mul_ps(fy, p.dy));
+}
+
+// The spans [start, end) of the eight rows from y, as the scalar row walk computes them.
+[[gnu::always_inline]] inline void rowSpansWide(const Context& c, const Setup& t, int y,
+                                                int32_t (&start)[8], int32_t (&end)[8]) {
+    const __m256 half = _mm256_set1_ps(0.5f);
+    const __m256 yc =
+        _mm256_add_ps(_mm256_cvtepi32_ps(_mm256_add_epi32(
+                          _mm256_set1_epi32(y), _mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7))),
+                      half);
+    auto at = [&](const Edge& e) {
+        return _mm256_add_ps(
+            _mm256_set1_ps(e.x0),
+            _mm256_mul_ps(_mm256_sub_ps(yc, _mm256_set1_ps(e.y0)), _mm256_set1_ps(e.slope)));
+    };
+    const __m256 upperHalf = _mm256_cmp_ps(yc, _mm256_set1_ps(t.yMid), _CMP_LT_OQ);
+    const __m256 xa = at(t.longEdge);
+    const __m256 xb = _mm256_blendv_ps(at(t.lower), at(t.upper), upperHalf);
+    const __m256 xl = t.longOnLeft ? xa : xb, xr = t.longOnLeft ? xb : xa;
+    const __m256i s = _mm256_cvttps_epi32(_mm256_ceil_ps(_mm256_sub_ps(xl, half)));
+    const __m256i e = _mm256_cvttps_epi32(_mm256_ceil_ps(_mm256_sub_ps(xr, half)));
+    _mm256_store_si256(reinterpret_cast<__m256i*>(start),
+                       _mm256_max_epi32(s, _mm256_set1_epi32(c.clipMinX)));
+    _mm256_store_si256(reinterpret_cast<__m256i*>(end),
+                       _mm256_min_epi32(e, _mm256_set1_epi32(c.clipMaxX)));
 }
 
 // floorToInt() on eight lanes: the same limits (NaN lands on the low one), then floor.
@@ -1063,7 +1093,7 @@ struct WidePair {
 }
 
 // channel() on eight lanes.
-[[gnu::always_inline]] inline Wide channelWide(const Plane& p, __m256 fx, __m256 fy) {
+[[gnu::always_inline]] inline Wide channelWide(const WidePlane& p, __m256 fx, __m256 fy) {
     __m256 v = planeWide(p, fx, fy);
     v = _mm256_min_ps(v, _mm256_set1_ps(255.0f));
     v = _mm256_max_ps(v, _mm256_setzero_ps());
@@ -1156,6 +1186,9 @@ template <uint32_t kPacked>
     const __m256 x0 = _mm256_set1_ps(t.x0), y0 = _mm256_set1_ps(t.y0);
     const int stride = c.stride;
     const bool ditherOn = c.ditherOn;
+    const WidePlane planeW(t.plane(kPlaneW)), planeS(t.plane(kPlaneS)), planeT(t.plane(kPlaneT));
+    const WidePlane planeR(t.plane(kPlaneR)), planeG(t.plane(kPlaneG)), planeB(t.plane(kPlaneB));
+    const WidePlane planeA(t.plane(kPlaneA));
     uint64_t written = 0;
 
     for (int i = 0; i < n; i += 8) {
@@ -1165,7 +1198,7 @@ template <uint32_t kPacked>
         const __m256 fx = _mm256_sub_ps(_mm256_add_ps(_mm256_cvtepi32_ps(xi), half), x0);
         const __m256 fy = _mm256_sub_ps(_mm256_add_ps(_mm256_cvtepi32_ps(yi), half), y0);
         __m256 oow = _mm256_setzero_ps();
-        if constexpr (kNeedW || kTexture) oow = planeWide(t.plane(kPlaneW), fx, fy);
+        if constexpr (kNeedW || kTexture) oow = planeWide(planeW, fx, fy);
         Wide wf = zero;
         if constexpr (kNeedW) {
             const Wide v = _mm256_sub_epi32(_mm256_set1_epi32(520192),
@@ -1204,10 +1237,8 @@ template <uint32_t kPacked>
         if constexpr (kTexture) {
             const __m256 w = _mm256_div_ps(_mm256_set1_ps(1.0f), oow);
             const __m256 ahead = _mm256_cmp_ps(oow, _mm256_setzero_ps(), _CMP_GT_OQ);
-            const __m256 sc =
-                _mm256_and_ps(_mm256_mul_ps(planeWide(t.plane(kPlaneS), fx, fy), w), ahead);
-            const __m256 tc =
-                _mm256_and_ps(_mm256_mul_ps(planeWide(t.plane(kPlaneT), fx, fy), w), ahead);
+            const __m256 sc = _mm256_and_ps(_mm256_mul_ps(planeWide(planeS, fx, fy), w), ahead);
+            const __m256 tc = _mm256_and_ps(_mm256_mul_ps(planeWide(planeT, fx, fy), w), ahead);
             const __m256 scale = _mm256_set1_ps(c.levelScale[0]);
             const Wide widthMask = _mm256_set1_epi32(c.widthMask[0]);
             const Wide heightMask = _mm256_set1_epi32(c.heightMask[0]);
@@ -1291,11 +1322,11 @@ template <uint32_t kPacked>
         if constexpr (kIterRgb || kIterAlpha) {
             Wide r = zero, g = zero, b = zero, a = zero;
             if constexpr (kIterRgb) {
-                r = channelWide(t.plane(kPlaneR), fx, fy);
-                g = channelWide(t.plane(kPlaneG), fx, fy);
-                b = channelWide(t.plane(kPlaneB), fx, fy);
+                r = channelWide(planeR, fx, fy);
+                g = channelWide(planeG, fx, fy);
+                b = channelWide(planeB, fx, fy);
             }
-            if constexpr (kIterAlpha) a = channelWide(t.plane(kPlaneA), fx, fy);
+            if constexpr (kIterAlpha) a = channelWide(planeA, fx, fy);
             it = interleaveWide(r, g, b, a);
         }
 
@@ -1690,16 +1721,36 @@ void rasterise(const Context& c, const Setup& t) {
     };
 
     int queued = 0;
+#ifdef GLIDE_RASTER_AVX2
+    alignas(32) int32_t spanStart[8], spanEnd[8];  // of the eight rows from the last multiple
+#endif
     for (int y = t.yStart; y < t.yEnd; ++y) {
+#ifdef GLIDE_RASTER_AVX2
+        const int row = (y - t.yStart) & 7;
+        if (row == 0) rowSpansWide(c, t, y, spanStart, spanEnd);
+        const int xs = spanStart[row], xe = spanEnd[row];
+#else
         const float yc = float(y) + 0.5f;
         const Edge& shortEdge = yc < t.yMid ? t.upper : t.lower;
         const float xa = t.longEdge.at(yc), xb = shortEdge.at(yc);
         const float xl = t.longOnLeft ? xa : xb, xr = t.longOnLeft ? xb : xa;
         const int xs = std::max(ceilToInt(xl - 0.5f), c.clipMinX);
         const int xe = std::min(ceilToInt(xr - 0.5f), c.clipMaxX);
+#endif
         for (int x = xs; x < xe;) {
             const int take = std::min(xe - x, kChunk - queued);
-            // Whole groups of four; entries past `take` are rewritten or never read.
+            // Whole groups (of eight in the AVX2 build, four otherwise); entries past `take`
+            // are rewritten or never read.
+#ifdef GLIDE_RASTER_AVX2
+            const __m256i rowV = _mm256_set1_epi32(y);
+            __m256i columns =
+                _mm256_add_epi32(_mm256_set1_epi32(x), _mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7));
+            for (int j = 0; j < take; j += 8) {
+                _mm256_storeu_si256(reinterpret_cast<__m256i*>(&span.x[queued + j]), columns);
+                _mm256_storeu_si256(reinterpret_cast<__m256i*>(&span.y[queued + j]), rowV);
+                columns = _mm256_add_epi32(columns, _mm256_set1_epi32(8));
+            }
+#else
             const __m128i rowV = _mm_set1_epi32(y);
             __m128i columns = _mm_add_epi32(_mm_set1_epi32(x), _mm_setr_epi32(0, 1, 2, 3));
             for (int j = 0; j < take; j += 4) {
@@ -1707,6 +1758,7 @@ void rasterise(const Context& c, const Setup& t) {
                 _mm_storeu_si128(reinterpret_cast<__m128i*>(&span.y[queued + j]), rowV);
                 columns = _mm_add_epi32(columns, _mm_set1_epi32(4));
             }
+#endif
             queued += take;
             x += take;
             if (queued == kChunk) {
