@@ -1049,6 +1049,14 @@ struct WidePair {
     return _mm256_castsi256_si128(_mm256_permute4x64_epi64(_mm256_packs_epi32(v, v), 0x08));
 }
 
+// Per-pixel addresses are stored and read back as scalar loads, which run beside the vector
+// pipes; left alone, the compiler extracts them from the register, which occupies the pipes.
+// The empty statement makes it assume the stored lanes changed.
+template <typename T>
+[[gnu::always_inline]] inline void readBack(T& lanes) {
+    asm("" : "+m"(lanes));
+}
+
 // A plane's coefficients in every lane, set up once per run of groups.
 struct WidePlane {
     __m256 at0, dx, dy;
@@ -1225,6 +1233,7 @@ template <uint32_t kPacked>
             _mm256_store_si256(
                 reinterpret_cast<Wide*>(offset),
                 _mm256_add_epi32(_mm256_mullo_epi32(yi, _mm256_set1_epi32(stride)), xi));
+            readBack(offset);
             if constexpr (kDepthTest) {
                 const Wide before = _mm256_cvtepu16_epi32(loadPixelsWide(c.depth, offset));
                 pass = _mm256_and_si256(pass, _mm256_cmpgt_epi32(before, wf));
@@ -1273,6 +1282,7 @@ template <uint32_t kPacked>
                 }
                 _mm256_store_si256(reinterpret_cast<Wide*>(at),
                                    _mm256_add_epi32(_mm256_sll_epi32(y, shift), x));
+                readBack(at);
                 const TexelQuad* quads = c.quads;
                 auto quadPair = [&](int a, int b) {
                     return _mm256_inserti128_si256(
@@ -1313,6 +1323,7 @@ template <uint32_t kPacked>
                 }
                 _mm256_store_si256(reinterpret_cast<Wide*>(at),
                                    _mm256_add_epi32(_mm256_sll_epi32(y, shift), x));
+                readBack(at);
                 tex = loadLanesWide(c.texels16, at);
             }
         }
@@ -1373,6 +1384,7 @@ template <uint32_t kPacked>
         if constexpr (k.fog == 1) {
             alignas(32) int32_t w[8], fogAt[8];
             _mm256_store_si256(reinterpret_cast<Wide*>(w), wf);
+            readBack(w);
             for (int j = 0; j < 8; ++j) fogAt[j] = c.fogLookup[w[j]];
             const WidePair f = loadLanesWide(vt.fog, fogAt);  // v + 1 in b, g, r
             out.lo = _mm256_srli_epi16(
