@@ -115,7 +115,7 @@ struct Board {
     uint64_t stateVersion = 0;  // bumped by every change of `state` (see editState)
     FrameBuffer frame;
     TextureMemory texture;
-    uint8_t fogLookup[65536];  // fog value per 16-bit W value, from the fog table
+    uint8_t fogLookup[65536]{};  // fog value per 16-bit W value, from the fog table
 
     uint32_t trianglesProcessed = 0;  // since grResetTriStats
     uint32_t trianglesDrawn = 0;
@@ -129,7 +129,10 @@ struct Board {
     std::atomic<int> pending{0};
 };
 
-Board& board();
+extern constinit Board theBoard;  // the one board (see state.cpp)
+inline Board& board() {
+    return theBoard;
+}
 
 // The state record for changing: every setter goes through here, so the rasteriser can tell
 // an unchanged state by its version instead of comparing the whole record.

@@ -1985,11 +1985,12 @@ inline Vertex toVertex(const GrVertex& v) {
     Vertex o;
     o.x = v.x > 4096.0f ? v.x - kSnapBias : v.x;
     o.y = v.y > 4096.0f ? v.y - kSnapBias : v.y;
-    // Keep attributes in a range where the float arithmetic stays meaningful.
-    o.r = std::clamp(v.r, -65536.0f, 65536.0f);
-    o.g = std::clamp(v.g, -65536.0f, 65536.0f);
-    o.b = std::clamp(v.b, -65536.0f, 65536.0f);
-    o.a = std::clamp(v.a, -65536.0f, 65536.0f);
+    // Keep attributes in a range where the float arithmetic stays meaningful (NaN lands on
+    // the low limit). r, g, b are limited together with the ooz beside them, whose lane
+    // then takes alpha.
+    const __m128 low = _mm_set1_ps(-65536.0f), high = _mm_set1_ps(65536.0f);
+    _mm_storeu_ps(&o.r, _mm_min_ps(_mm_max_ps(_mm_loadu_ps(&v.r), low), high));
+    o.a = _mm_cvtss_f32(_mm_min_ss(_mm_max_ss(_mm_set_ss(v.a), low), high));
     o.oow = v.oow;
     o.sow = v.tmuvtx[0].sow;
     o.tow = v.tmuvtx[0].tow;

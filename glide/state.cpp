@@ -8,10 +8,7 @@
 
 namespace glide {
 
-Board& board() {
-    static Board instance;
-    return instance;
-}
+constinit Board theBoard;
 
 void ensureAllocated() {
     Board& b = board();
