@@ -1382,11 +1382,16 @@ template <uint32_t kPacked>
 
         // Fog, towards the fog colour, RGB only.
         if constexpr (k.fog == 1) {
-            alignas(32) int32_t w[8], fogAt[8];
+            alignas(32) int32_t w[8];
             _mm256_store_si256(reinterpret_cast<Wide*>(w), wf);
             readBack(w);
-            for (int j = 0; j < 8; ++j) fogAt[j] = c.fogLookup[w[j]];
-            const WidePair f = loadLanesWide(vt.fog, fogAt);  // v + 1 in b, g, r
+            // v + 1 in the b, g, r lanes of each pixel, v the fog lookup at its W.
+            auto fogPair = [&](int a, int b) {
+                return loadPair(&vt.fog[c.fogLookup[w[a]]], &vt.fog[c.fogLookup[w[b]]]);
+            };
+            const WidePair f{
+                _mm256_inserti128_si256(_mm256_castsi128_si256(fogPair(0, 1)), fogPair(4, 5), 1),
+                _mm256_inserti128_si256(_mm256_castsi128_si256(fogPair(2, 3)), fogPair(6, 7), 1)};
             out.lo = _mm256_srli_epi16(
                 _mm256_add_epi16(_mm256_mullo_epi16(out.lo, _mm256_sub_epi16(full, f.lo)),
                                  _mm256_mullo_epi16(fogColour, f.lo)),
