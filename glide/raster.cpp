@@ -1235,8 +1235,9 @@ template <uint32_t kPacked>
                 _mm256_add_epi32(_mm256_mullo_epi32(yi, _mm256_set1_epi32(stride)), xi));
             readBack(offset);
             if constexpr (kDepthTest) {
-                const Wide before = _mm256_cvtepu16_epi32(loadPixelsWide(c.depth, offset));
-                pass = _mm256_and_si256(pass, _mm256_cmpgt_epi32(before, wf));
+                stored = loadPixelsWide(c.depth, offset);
+                pass =
+                    _mm256_and_si256(pass, _mm256_cmpgt_epi32(_mm256_cvtepu16_epi32(stored), wf));
             }
         }
         if (_mm256_testz_si256(pass, pass)) continue;
@@ -1464,15 +1465,22 @@ template <uint32_t kPacked>
                                  _mm_blendv_epi8(stored, narrowWide(wf), keep));
             }
         } else {
+            // Every queued pixel is written back, the failed ones with their old values: no
+            // branch on the mask. (A group never holds the same pixel twice.)
             alignas(16) uint16_t colourLanes[8], depthLanes[8];
             _mm_store_si128(reinterpret_cast<__m128i*>(colourLanes), colour);
             if constexpr (k.depth == kDepthLessWrite) {
-                _mm_store_si128(reinterpret_cast<__m128i*>(depthLanes), narrowWide(wf));
+                _mm_store_si128(reinterpret_cast<__m128i*>(depthLanes),
+                                _mm_blendv_epi8(stored, narrowWide(wf), keep));
             }
-            for (unsigned m = unsigned(mask); m != 0; m &= m - 1) {
-                const int j = std::countr_zero(m);
+            auto put = [&](int j) {
                 c.color[offset[j]] = colourLanes[j];
                 if constexpr (k.depth == kDepthLessWrite) c.depth[offset[j]] = depthLanes[j];
+            };
+            if (valid == 8) {
+                for (int j = 0; j < 8; ++j) put(j);
+            } else {
+                for (int j = 0; j < valid; ++j) put(j);
             }
         }
         written += uint64_t(std::popcount(unsigned(mask)));
