@@ -10,6 +10,7 @@
 #include <bit>
 #include <cmath>
 #include <cstring>
+#include <optional>
 #include <utility>
 
 #include <emmintrin.h>
@@ -1162,9 +1163,35 @@ struct WideTables {
 
 const WideTables kWideTables;
 
+// The parameters of a chain's levels, one lane per level (the ninth apart), for choosing
+// the level per pixel.
+struct WideLevels {
+    Wide scale, widthMask, heightMask, shift, offset;  // scale holds float bits
+    int32_t last[5] = {};                              // the ninth level's, same order
+    bool nine;                                         // the chain has nine levels
+    __m256 threshold[9];                               // Setup::lodThreshold in every lane
+
+    WideLevels(const Context& c, const Setup& t) {
+        alignas(32) int32_t v[5][8] = {};
+        for (int k = 0; k < c.levels; ++k) {
+            const int32_t values[5] = {std::bit_cast<int32_t>(c.levelScale[k]), c.widthMask[k],
+                                       c.heightMask[k], c.widthShift[k], int32_t(c.levelOffset[k])};
+            for (int p = 0; p < 5; ++p) (k < 8 ? v[p][k] : last[p]) = values[p];
+        }
+        scale = _mm256_load_si256(reinterpret_cast<const Wide*>(v[0]));
+        widthMask = _mm256_load_si256(reinterpret_cast<const Wide*>(v[1]));
+        heightMask = _mm256_load_si256(reinterpret_cast<const Wide*>(v[2]));
+        shift = _mm256_load_si256(reinterpret_cast<const Wide*>(v[3]));
+        offset = _mm256_load_si256(reinterpret_cast<const Wide*>(v[4]));
+        nine = c.levels > 8;
+        for (int k = 0; k < 9; ++k) threshold[k] = _mm256_set1_ps(t.lodThreshold[k]);
+    }
+};
+
 template <uint32_t kPacked>
 [[gnu::always_inline]] inline uint64_t runWide(const Context& c, const Setup& t,
-                                               const SpanValues& span, int n, bool bilinear) {
+                                               const SpanValues& span, int n, bool bilinear,
+                                               bool mipmapped) {
     constexpr Key k = unpack(kPacked);
     constexpr bool kTexture = k.texture == kTex16;
     constexpr bool kIterRgb = k.colour != kColourDecal;
@@ -1197,6 +1224,9 @@ template <uint32_t kPacked>
     const WidePlane planeW(t.plane(kPlaneW)), planeS(t.plane(kPlaneS)), planeT(t.plane(kPlaneT));
     const WidePlane planeR(t.plane(kPlaneR)), planeG(t.plane(kPlaneG)), planeB(t.plane(kPlaneB));
     const WidePlane planeA(t.plane(kPlaneA));
+    std::optional<WideLevels> levelsStore;
+    if (kTexture && mipmapped) levelsStore.emplace(c, t);
+    const WideLevels* levels = levelsStore ? &*levelsStore : nullptr;
     uint64_t written = 0;
 
     for (int i = 0; i < n; i += 8) {
@@ -1249,13 +1279,38 @@ template <uint32_t kPacked>
             const __m256 ahead = _mm256_cmp_ps(oow, _mm256_setzero_ps(), _CMP_GT_OQ);
             const __m256 sc = _mm256_and_ps(_mm256_mul_ps(planeWide(planeS, fx, fy), w), ahead);
             const __m256 tc = _mm256_and_ps(_mm256_mul_ps(planeWide(planeT, fx, fy), w), ahead);
-            const __m256 scale = _mm256_set1_ps(c.levelScale[0]);
-            const Wide widthMask = _mm256_set1_epi32(c.widthMask[0]);
-            const Wide heightMask = _mm256_set1_epi32(c.heightMask[0]);
-            const Wide andS = _mm256_set1_epi32(c.wrapS ? c.widthMask[0] : -1);
-            const Wide andT = _mm256_set1_epi32(c.wrapT ? c.heightMask[0] : -1);
+            __m256 scale = _mm256_set1_ps(c.levelScale[0]);
+            Wide widthMask = _mm256_set1_epi32(c.widthMask[0]);
+            Wide heightMask = _mm256_set1_epi32(c.heightMask[0]);
+            Wide levelShift = _mm256_set1_epi32(c.widthShift[0]), levelOffset = zero;
+            if (mipmapped) {
+                // The level per pixel: how many of the thresholds above the first its w
+                // reaches (they rise with the level), w being 0 behind the eye.
+                const __m256 wl = _mm256_and_ps(w, ahead);
+                Wide level = zero;
+                for (int k = 1; k < c.levels; ++k) {
+                    level = _mm256_sub_epi32(level, _mm256_castps_si256(_mm256_cmp_ps(
+                                                        wl, levels->threshold[k], _CMP_GE_OQ)));
+                }
+                const Wide ninth = _mm256_cmpeq_epi32(level, _mm256_set1_epi32(8));
+                auto pick = [&](Wide table, int32_t last) {
+                    const Wide v = _mm256_permutevar8x32_epi32(table, level);
+                    return levels->nine ? _mm256_blendv_epi8(v, _mm256_set1_epi32(last), ninth) : v;
+                };
+                scale = _mm256_castsi256_ps(pick(levels->scale, levels->last[0]));
+                widthMask = pick(levels->widthMask, levels->last[1]);
+                heightMask = pick(levels->heightMask, levels->last[2]);
+                levelShift = pick(levels->shift, levels->last[3]);
+                levelOffset = pick(levels->offset, levels->last[4]);
+            }
+            const Wide none = _mm256_set1_epi32(-1);
+            const Wide andS = c.wrapS ? widthMask : none, andT = c.wrapT ? heightMask : none;
             const bool clampAny = !c.wrapS || !c.wrapT;
-            const __m128i shift = _mm_cvtsi32_si128(c.widthShift[0]);
+            // Texel address within the chain: level offset, row, column.
+            auto address = [&](Wide y, Wide x) {
+                return _mm256_add_epi32(
+                    _mm256_add_epi32(levelOffset, _mm256_sllv_epi32(y, levelShift)), x);
+            };
             alignas(32) int32_t at[8];  // texel addresses
             if (bilinear) {
                 const __m256 sixteen = _mm256_set1_ps(16.0f);
@@ -1281,8 +1336,7 @@ template <uint32_t kPacked>
                     ft = _mm256_and_si256(ft, inside);
                     y = clampWide(ty, heightMask);
                 }
-                _mm256_store_si256(reinterpret_cast<Wide*>(at),
-                                   _mm256_add_epi32(_mm256_sll_epi32(y, shift), x));
+                _mm256_store_si256(reinterpret_cast<Wide*>(at), address(y, x));
                 readBack(at);
                 const TexelQuad* quads = c.quads;
                 auto quadPair = [&](int a, int b) {
@@ -1322,8 +1376,7 @@ template <uint32_t kPacked>
                     x = clampWide(x, widthMask);
                     y = clampWide(y, heightMask);
                 }
-                _mm256_store_si256(reinterpret_cast<Wide*>(at),
-                                   _mm256_add_epi32(_mm256_sll_epi32(y, shift), x));
+                _mm256_store_si256(reinterpret_cast<Wide*>(at), address(y, x));
                 readBack(at);
                 tex = loadLanesWide(c.texels16, at);
             }
@@ -1519,15 +1572,20 @@ void rasterise(const Context& c, const Setup& t) {
     // groups of four; the spare values are never used.
     auto flush = [&](int n) {
         if constexpr (!kGeneric) {
-            // Single-level textures and untextured states: the vector pipeline.
-            if (!useTexture || !needLod) {
 #ifdef GLIDE_RASTER_AVX2
-                written += runWide<kPacked>(c, t, span, n, bilinearMag);
-#else
-                written += runVector<kPacked>(c, t, span, n, bilinearMag);
-#endif
+            // Untextured states and textures with one filter: the wide pipeline (the level
+            // chosen per pixel when mip-mapped).
+            if (!useTexture || c.bilinearMin == c.bilinearMag) {
+                written += runWide<kPacked>(c, t, span, n, bilinearMag, needLod);
                 return;
             }
+#else
+            // Single-level textures and untextured states: the vector pipeline.
+            if (!useTexture || !needLod) {
+                written += runVector<kPacked>(c, t, span, n, bilinearMag);
+                return;
+            }
+#endif
         }
         const int padded = (n + 3) & ~3;
         if ((padded & 3) != 0) __builtin_unreachable();

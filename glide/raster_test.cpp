@@ -442,9 +442,10 @@ TEST_P(Board, WBufferStoresTheFloatingEncodingAndTestsLess) {
     EXPECT_EQ(pixelAt(3, 3, GR_BUFFER_AUXBUFFER), 0x2667);
 }
 
-// Random triangles of every size, on textures of several shapes with each wrap/clamp pairing
-// and both filters, through every pixel path: the AVX2 loop's bilinear texel quads, its
-// clamp handling and row-crossing groups must give what the generic loop gives.
+// Random triangles of every size, on textures of several shapes and mip-map chains with each
+// wrap/clamp pairing and both filters, through every pixel path: the AVX2 loop's bilinear
+// texel quads, its clamp handling, level choice and row-crossing groups must give what the
+// generic loop gives.
 struct XorShift {
     uint32_t state;
     float next(float lo, float hi) {
@@ -471,25 +472,30 @@ std::vector<uint16_t> drawMixedScene(bool generic, bool baseline) {
     grBufferClear(0x00203040, 0, 0xFFFF);
     combine::modulated();
 
-    // Three chains back to back from byte 64, so they share memory pages with their
-    // neighbours: 64x32 (aspect 2:1), 16x64 (1:4) and 32x32.
-    std::vector<uint16_t> texels(64 * 32 + 16 * 64 + 32 * 32);
+    // Chains back to back from byte 64, so they share memory pages with their neighbours:
+    // 64x32 (aspect 2:1), 16x64 (1:4), 32x32 mip-mapped down to 1x1 (six levels) and
+    // 256x256 down to 1x1 (nine).
+    const int sizes[4] = {64 * 32, 16 * 64, 32 * 32 + 16 * 16 + 8 * 8 + 4 * 4 + 2 * 2 + 1, 87381};
+    std::vector<uint16_t> texels(size_t(sizes[0] + sizes[1] + sizes[2] + sizes[3]));
     for (size_t i = 0; i < texels.size(); ++i) texels[i] = uint16_t(i * 2654435761u >> 7);
-    const GrTexInfo chains[3] = {
+    const GrTexInfo chains[4] = {
         {GR_LOD_64, GR_LOD_64, GR_ASPECT_2x1, GR_TEXFMT_RGB_565, texels.data()},
-        {GR_LOD_64, GR_LOD_64, GR_ASPECT_1x4, GR_TEXFMT_RGB_565, texels.data() + 64 * 32},
-        {GR_LOD_32, GR_LOD_32, GR_ASPECT_1x1, GR_TEXFMT_ARGB_4444,
-         texels.data() + 64 * 32 + 16 * 64}};
-    const FxU32 address[3] = {64, 64 + 64 * 32 * 2, 64 + (64 * 32 + 16 * 64) * 2};
-    for (int i = 0; i < 3; ++i) {
+        {GR_LOD_64, GR_LOD_64, GR_ASPECT_1x4, GR_TEXFMT_RGB_565, texels.data() + sizes[0]},
+        {GR_LOD_1, GR_LOD_32, GR_ASPECT_1x1, GR_TEXFMT_ARGB_4444,
+         texels.data() + sizes[0] + sizes[1]},
+        {GR_LOD_1, GR_LOD_256, GR_ASPECT_1x1, GR_TEXFMT_RGB_565,
+         texels.data() + sizes[0] + sizes[1] + sizes[2]}};
+    const FxU32 address[4] = {64, FxU32(64 + 2 * sizes[0]), FxU32(64 + 2 * (sizes[0] + sizes[1])),
+                              FxU32(64 + 2 * (sizes[0] + sizes[1] + sizes[2]))};
+    for (int i = 0; i < 4; ++i) {
         GrTexInfo info = chains[i];
         grTexDownloadMipMap(GR_TMU0, address[i], GR_MIPMAPLEVELMASK_BOTH, &info);
     }
     const GrTextureClampMode_t modes[2] = {GR_TEXTURECLAMP_WRAP, GR_TEXTURECLAMP_CLAMP};
     XorShift rng{2024};
     for (int i = 0; i < 600; ++i) {
-        GrTexInfo info = chains[i % 3];
-        grTexSource(GR_TMU0, address[i % 3], GR_MIPMAPLEVELMASK_BOTH, &info);
+        GrTexInfo info = chains[i % 4];
+        grTexSource(GR_TMU0, address[i % 4], GR_MIPMAPLEVELMASK_BOTH, &info);
         grTexClampMode(GR_TMU0, modes[(i >> 2) & 1], modes[(i >> 3) & 1]);
         const GrTextureFilterMode_t filter =
             (i & 16) ? GR_TEXTUREFILTER_POINT_SAMPLED : GR_TEXTUREFILTER_BILINEAR;
@@ -513,7 +519,7 @@ std::vector<uint16_t> drawMixedScene(bool generic, bool baseline) {
                                      boardVertex(250, 420, 255, 255, 255, 255, 3, 0, 700)};
             grDrawPolygonVertexList(3, big);
             for (uint16_t& t : texels) t = uint16_t(~t);
-            grTexDownloadMipMap(GR_TMU0, address[i % 3], GR_MIPMAPLEVELMASK_BOTH, &info);
+            grTexDownloadMipMap(GR_TMU0, address[i % 4], GR_MIPMAPLEVELMASK_BOTH, &info);
             grDrawPolygonVertexList(3, big);
             grDepthBufferMode(GR_DEPTHBUFFER_WBUFFER);
         }
