@@ -10,7 +10,6 @@
 #include <bit>
 #include <cmath>
 #include <cstring>
-#include <optional>
 #include <utility>
 
 #include <emmintrin.h>
@@ -1167,12 +1166,14 @@ const WideTables kWideTables;
 // the level per pixel.
 struct WideLevels {
     Wide scale, widthMask, heightMask, shift, offset;  // scale holds float bits
-    int32_t last[5] = {};                              // the ninth level's, same order
-    bool nine;                                         // the chain has nine levels
+    int32_t last[5];                                   // the ninth level's, same order
+    bool nine = false;                                 // the chain has nine levels
     __m256 threshold[9];                               // Setup::lodThreshold in every lane
 
-    WideLevels(const Context& c, const Setup& t) {
+    // Left unset unless the texture is mip-mapped (set up per run of groups).
+    void setUp(const Context& c, const Setup& t) {
         alignas(32) int32_t v[5][8] = {};
+        std::fill(std::begin(last), std::end(last), 0);
         for (int k = 0; k < c.levels; ++k) {
             const int32_t values[5] = {std::bit_cast<int32_t>(c.levelScale[k]), c.widthMask[k],
                                        c.heightMask[k], c.widthShift[k], int32_t(c.levelOffset[k])};
@@ -1224,9 +1225,9 @@ template <uint32_t kPacked>
     const WidePlane planeW(t.plane(kPlaneW)), planeS(t.plane(kPlaneS)), planeT(t.plane(kPlaneT));
     const WidePlane planeR(t.plane(kPlaneR)), planeG(t.plane(kPlaneG)), planeB(t.plane(kPlaneB));
     const WidePlane planeA(t.plane(kPlaneA));
-    std::optional<WideLevels> levelsStore;
-    if (kTexture && mipmapped) levelsStore.emplace(c, t);
-    const WideLevels* levels = levelsStore ? &*levelsStore : nullptr;
+    WideLevels levelsStore;
+    if (kTexture && mipmapped) levelsStore.setUp(c, t);
+    const WideLevels* levels = &levelsStore;
     uint64_t written = 0;
 
     for (int i = 0; i < n; i += 8) {
