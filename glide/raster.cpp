@@ -1189,10 +1189,9 @@ struct WideLevels {
     }
 };
 
-template <uint32_t kPacked>
+template <uint32_t kPacked, bool kMipmapped>
 [[gnu::always_inline]] inline uint64_t runWide(const Context& c, const Setup& t,
-                                               const SpanValues& span, int n, bool bilinear,
-                                               bool mipmapped) {
+                                               const SpanValues& span, int n, bool bilinear) {
     constexpr Key k = unpack(kPacked);
     constexpr bool kTexture = k.texture == kTex16;
     constexpr bool kIterRgb = k.colour != kColourDecal;
@@ -1226,7 +1225,7 @@ template <uint32_t kPacked>
     const WidePlane planeR(t.plane(kPlaneR)), planeG(t.plane(kPlaneG)), planeB(t.plane(kPlaneB));
     const WidePlane planeA(t.plane(kPlaneA));
     WideLevels levelsStore;
-    if (kTexture && mipmapped) levelsStore.setUp(c, t);
+    if constexpr (kTexture && kMipmapped) levelsStore.setUp(c, t);
     const WideLevels* levels = &levelsStore;
     uint64_t written = 0;
 
@@ -1284,14 +1283,14 @@ template <uint32_t kPacked>
             Wide widthMask = _mm256_set1_epi32(c.widthMask[0]);
             Wide heightMask = _mm256_set1_epi32(c.heightMask[0]);
             Wide levelShift = _mm256_set1_epi32(c.widthShift[0]), levelOffset = zero;
-            if (mipmapped) {
+            if constexpr (kMipmapped) {
                 // The level per pixel: how many of the thresholds above the first its w
                 // reaches (they rise with the level), w being 0 behind the eye.
                 const __m256 wl = _mm256_and_ps(w, ahead);
                 Wide level = zero;
-                for (int k = 1; k < c.levels; ++k) {
+                for (int l = 1; l < c.levels; ++l) {
                     level = _mm256_sub_epi32(level, _mm256_castps_si256(_mm256_cmp_ps(
-                                                        wl, levels->threshold[k], _CMP_GE_OQ)));
+                                                        wl, levels->threshold[l], _CMP_GE_OQ)));
                 }
                 const Wide ninth = _mm256_cmpeq_epi32(level, _mm256_set1_epi32(8));
                 auto pick = [&](Wide table, int32_t last) {
@@ -1308,9 +1307,14 @@ template <uint32_t kPacked>
             const Wide andS = c.wrapS ? widthMask : none, andT = c.wrapT ? heightMask : none;
             const bool clampAny = !c.wrapS || !c.wrapT;
             // Texel address within the chain: level offset, row, column.
+            const __m128i shift = _mm_cvtsi32_si128(c.widthShift[0]);
             auto address = [&](Wide y, Wide x) {
-                return _mm256_add_epi32(
-                    _mm256_add_epi32(levelOffset, _mm256_sllv_epi32(y, levelShift)), x);
+                if constexpr (kMipmapped) {
+                    return _mm256_add_epi32(
+                        _mm256_add_epi32(levelOffset, _mm256_sllv_epi32(y, levelShift)), x);
+                } else {
+                    return _mm256_add_epi32(_mm256_sll_epi32(y, shift), x);
+                }
             };
             alignas(32) int32_t at[8];  // texel addresses
             if (bilinear) {
@@ -1577,7 +1581,9 @@ void rasterise(const Context& c, const Setup& t) {
             // Untextured states and textures with one filter: the wide pipeline (the level
             // chosen per pixel when mip-mapped).
             if (!useTexture || c.bilinearMin == c.bilinearMag) {
-                written += runWide<kPacked>(c, t, span, n, bilinearMag, needLod);
+                written += needLod
+                               ? runWide<kPacked, k.texture == kTex16>(c, t, span, n, bilinearMag)
+                               : runWide<kPacked, false>(c, t, span, n, bilinearMag);
                 return;
             }
 #else
