@@ -616,6 +616,182 @@ inline __m128i broadcastAlpha(__m128i v) {
     return _mm_shufflehi_epi16(_mm_shufflelo_epi16(v, 0xFF), 0xFF);
 }
 
+// ---- Lane steps shared by the two vector pipelines --------------------------------------
+//
+// A pixel is four 16-bit lanes (b, g, r, a): two pixels to a 128-bit register in the
+// baseline pipeline, four to a 256-bit register in the AVX2 one. The steps are written once,
+// over these overloads.
+
+inline __m128i add16(__m128i a, __m128i b) {
+    return _mm_add_epi16(a, b);
+}
+inline __m128i sub16(__m128i a, __m128i b) {
+    return _mm_sub_epi16(a, b);
+}
+inline __m128i mul16(__m128i a, __m128i b) {
+    return _mm_mullo_epi16(a, b);
+}
+inline __m128i mulHigh16(__m128i a, __m128i b) {
+    return _mm_mulhi_epu16(a, b);
+}
+inline __m128i min16(__m128i a, __m128i b) {
+    return _mm_min_epi16(a, b);
+}
+inline __m128i and16(__m128i a, __m128i b) {
+    return _mm_and_si128(a, b);
+}
+inline __m128i or16(__m128i a, __m128i b) {
+    return _mm_or_si128(a, b);
+}
+inline __m128i andNot16(__m128i a, __m128i b) {  // ~a & b
+    return _mm_andnot_si128(a, b);
+}
+inline __m128i madd16(__m128i a, __m128i b) {
+    return _mm_madd_epi16(a, b);
+}
+template <int N>
+inline __m128i shr16(__m128i a) {
+    return _mm_srli_epi16(a, N);
+}
+inline __m128i alpha16(__m128i v) {  // each pixel's alpha in its four lanes
+    return broadcastAlpha(v);
+}
+inline void splat(__m128i& v, uint64_t lanes) {
+    v = _mm_set1_epi64x(int64_t(lanes));
+}
+
+#ifdef GLIDE_RASTER_AVX2
+inline __m256i add16(__m256i a, __m256i b) {
+    return _mm256_add_epi16(a, b);
+}
+inline __m256i sub16(__m256i a, __m256i b) {
+    return _mm256_sub_epi16(a, b);
+}
+inline __m256i mul16(__m256i a, __m256i b) {
+    return _mm256_mullo_epi16(a, b);
+}
+inline __m256i mulHigh16(__m256i a, __m256i b) {
+    return _mm256_mulhi_epu16(a, b);
+}
+inline __m256i min16(__m256i a, __m256i b) {
+    return _mm256_min_epi16(a, b);
+}
+inline __m256i and16(__m256i a, __m256i b) {
+    return _mm256_and_si256(a, b);
+}
+inline __m256i or16(__m256i a, __m256i b) {
+    return _mm256_or_si256(a, b);
+}
+inline __m256i andNot16(__m256i a, __m256i b) {
+    return _mm256_andnot_si256(a, b);
+}
+inline __m256i madd16(__m256i a, __m256i b) {
+    return _mm256_madd_epi16(a, b);
+}
+template <int N>
+inline __m256i shr16(__m256i a) {
+    return _mm256_srli_epi16(a, N);
+}
+inline __m256i alpha16(__m256i v) {
+    return _mm256_shufflehi_epi16(_mm256_shufflelo_epi16(v, 0xFF), 0xFF);
+}
+inline void splat(__m256i& v, uint64_t lanes) {
+    v = _mm256_set1_epi64x(int64_t(lanes));
+}
+#endif
+
+// The register of a width (named by a trait: the register types' attributes do not pass
+// through template arguments).
+template <int kBits>
+struct LaneRegister;
+template <>
+struct LaneRegister<128> {
+    using type = __m128i;
+};
+#ifdef GLIDE_RASTER_AVX2
+template <>
+struct LaneRegister<256> {
+    using type = __m256i;
+};
+#endif
+
+// The constants of the lane steps, each pixel's four lanes (b, g, r, a) from the lowest.
+template <int kBits>
+struct LaneConstants {
+    using V = typename LaneRegister<kBits>::type;
+    V zero{}, one, byteMax, full, rgbMask, greenMask, pack565, expandMul, expandMask, expandLow;
+    V fogColour;
+    explicit LaneConstants(const Context& c) {
+        splat(one, 0x0001000100010001ull);
+        splat(byteMax, 0x00FF00FF00FF00FFull);
+        splat(full, 0x0100010001000100ull);
+        splat(rgbMask, 0x0000FFFFFFFFFFFFull);
+        splat(greenMask, 0x00000000FFFF0000ull);
+        splat(pack565, 0x0000080000200001ull);  // b x1, g x32, r x2048
+        splat(expandMul, 0x0000000100200800ull);
+        splat(expandMask, 0x0000F800FC00F800ull);
+        splat(expandLow, 0x0000080004000800ull);
+        splat(fogColour, uint64_t(c.fogR) << 32 | uint64_t(c.fogG) << 16 | uint64_t(c.fogB));
+    }
+};
+
+// Colour and alpha combine of a specialised state, from the texel and the iterated colour.
+template <uint32_t kPacked, int kBits, typename V = typename LaneRegister<kBits>::type>
+[[gnu::always_inline]] inline V combineLanes(V tx, V it, const LaneConstants<kBits>& lc) {
+    constexpr Key k = unpack(kPacked);
+    V colour = lc.zero, alpha = lc.zero;
+    [[maybe_unused]] const V scaled = shr16<8>(mul16(tx, add16(it, lc.one)));
+    if constexpr (k.colour == kColourIter) {
+        colour = it;
+    } else if constexpr (k.colour == kColourLit) {
+        const V lit = shr16<8>(mul16(it, add16(it, lc.one)));
+        colour = min16(add16(lit, alpha16(it)), lc.byteMax);
+    } else if constexpr (k.colour == kColourDecal) {
+        colour = tx;
+    } else if constexpr (k.colour == kColourLitTex) {
+        colour = min16(add16(scaled, alpha16(it)), lc.byteMax);
+    } else if constexpr (k.colour == kColourModulate) {
+        colour = scaled;
+    }
+    if constexpr (k.alpha == kAlphaTexture) {
+        alpha = tx;
+    } else if constexpr (k.alpha == kAlphaModulate) {
+        alpha = scaled;
+    } else if constexpr (k.alpha == kAlphaIter) {
+        alpha = it;
+    }
+    return or16(and16(colour, lc.rgbMask), andNot16(lc.rgbMask, alpha));
+}
+
+// Fog towards the fog colour; f holds the fog value + 1 in the b, g, r lanes, 0 in alpha.
+template <int kBits, typename V = typename LaneRegister<kBits>::type>
+[[gnu::always_inline]] inline V fogLanes(V out, V f, const LaneConstants<kBits>& lc) {
+    return shr16<8>(add16(mul16(out, sub16(lc.full, f)), mul16(lc.fogColour, f)));
+}
+
+// Source-alpha blending over the destination's 5-6-5 pixel (repeated in its four lanes).
+template <int kBits, typename V = typename LaneRegister<kBits>::type>
+[[gnu::always_inline]] inline V blendLanes(V out, V d565, const LaneConstants<kBits>& lc) {
+    const V x = shr16<8>(and16(mul16(d565, lc.expandMul), lc.expandMask));
+    const V dst = or16(x, mulHigh16(x, lc.expandLow));
+    const V a = alpha16(out);
+    const V src = shr16<8>(mul16(out, add16(a, lc.one)));
+    const V des = shr16<8>(mul16(dst, sub16(lc.full, a)));
+    return min16(add16(src, des), lc.byteMax);
+}
+
+// Dither (d in the b, g, r lanes) and 5-6-5: each pixel as two 32-bit halves, b + 32 g and
+// 2048 r, whose sum is the pixel.
+template <int kBits, typename V = typename LaneRegister<kBits>::type>
+[[gnu::always_inline]] inline V ditherLanes(V v, V d, bool ditherOn,
+                                            const LaneConstants<kBits>& lc) {
+    const V vm = add16(v, and16(v, lc.greenMask));
+    const V q = ditherOn
+                    ? shr16<4>(add16(sub16(add16(vm, vm), shr16<4>(v)), add16(shr16<7>(vm), d)))
+                    : shr16<3>(vm);
+    return madd16(q, lc.pack565);
+}
+
 // Runs the pipeline of a specialised key over the n queued pixels of `span` (stage one
 // done, single-level texture addresses included). Returns the pixels written.
 // Stage one's lanes: eight in the AVX2 build, four (one SSE2 register) in the baseline one,
@@ -751,20 +927,8 @@ template <uint32_t kPacked>
                                 k.alpha == kAlphaModulate || k.alpha == kAlphaIter;
     constexpr bool kDepthTest = k.depth != kDepthNone;
     const VectorTables& vt = vectorTables();
-    const __m128i zero = _mm_setzero_si128();
-    const __m128i one = _mm_set1_epi16(1);
-    const __m128i byteMax = _mm_set1_epi16(255);
-    const __m128i rgbMask = _mm_set_epi16(0, -1, -1, -1, 0, -1, -1, -1);
-    const __m128i greenMask = _mm_set_epi16(0, 0, -1, 0, 0, 0, -1, 0);
-    const __m128i pack565 = _mm_set_epi16(0, 2048, 32, 1, 0, 2048, 32, 1);
-    const __m128i full = _mm_set1_epi16(256);
-    const __m128i fogColour = _mm_set_epi16(0, short(c.fogR), short(c.fogG), short(c.fogB), 0,
-                                            short(c.fogR), short(c.fogG), short(c.fogB));
-    const __m128i expandMul = _mm_set_epi16(0, 1, 32, 2048, 0, 1, 32, 2048);
-    const __m128i expandMask = _mm_set_epi16(0, short(0xF800), short(0xFC00), short(0xF800), 0,
-                                             short(0xF800), short(0xFC00), short(0xF800));
-    const __m128i expandLow =
-        _mm_set_epi16(0, 1 << 11, 1 << 10, 1 << 11, 0, 1 << 11, 1 << 10, 1 << 11);
+    const LaneConstants<128> lc(c);
+    const __m128i zero = lc.zero;
     const uint64_t* texels = c.texels16;
     const bool ditherOn = c.ditherOn;
     uint64_t written = 0;
@@ -872,37 +1036,8 @@ template <uint32_t kPacked>
                 it23 = _mm_unpackhi_epi32(bg, ra);
             }
 
-            __m128i out[2];
-            const __m128i texv[2] = {tex01, tex23};
-            const __m128i itv[2] = {it01, it23};
-            for (int h = 0; h < 2; ++h) {
-                const __m128i tx = texv[h], it = itv[h];
-                __m128i colour = zero, alpha = zero;
-                [[maybe_unused]] const __m128i scaled =
-                    _mm_srli_epi16(_mm_mullo_epi16(tx, _mm_add_epi16(it, one)), 8);
-                if constexpr (k.colour == kColourIter) {
-                    colour = it;
-                } else if constexpr (k.colour == kColourLit) {
-                    const __m128i lit =
-                        _mm_srli_epi16(_mm_mullo_epi16(it, _mm_add_epi16(it, one)), 8);
-                    colour = _mm_min_epi16(_mm_add_epi16(lit, broadcastAlpha(it)), byteMax);
-                } else if constexpr (k.colour == kColourDecal) {
-                    colour = tx;
-                } else if constexpr (k.colour == kColourLitTex) {
-                    colour = _mm_min_epi16(_mm_add_epi16(scaled, broadcastAlpha(it)), byteMax);
-                } else if constexpr (k.colour == kColourModulate) {
-                    colour = scaled;
-                }
-                if constexpr (k.alpha == kAlphaTexture) {
-                    alpha = tx;
-                } else if constexpr (k.alpha == kAlphaModulate) {
-                    alpha = scaled;
-                } else if constexpr (k.alpha == kAlphaIter) {
-                    alpha = it;
-                }
-                out[h] =
-                    _mm_or_si128(_mm_and_si128(colour, rgbMask), _mm_andnot_si128(rgbMask, alpha));
-            }
+            __m128i out[2] = {combineLanes<kPacked>(tex01, it01, lc),
+                              combineLanes<kPacked>(tex23, it23, lc)};
 
             if constexpr (k.test == kTestGreater) {
                 const int ref = c.alphaRef;
@@ -916,10 +1051,7 @@ template <uint32_t kPacked>
                 for (int h = 0; h < 2; ++h) {
                     const __m128i f = loadPair(&vt.fog[c.fogLookup[wf[2 * h]]],
                                                &vt.fog[c.fogLookup[wf[2 * h + 1]]]);
-                    out[h] = _mm_srli_epi16(
-                        _mm_add_epi16(_mm_mullo_epi16(out[h], _mm_sub_epi16(full, f)),
-                                      _mm_mullo_epi16(fogColour, f)),
-                        8);
+                    out[h] = fogLanes(out[h], f, lc);
                 }
             }
 
@@ -933,41 +1065,22 @@ template <uint32_t kPacked>
                 const __m128i twice = _mm_unpacklo_epi16(old, old);
                 const __m128i spread[2] = {_mm_unpacklo_epi32(twice, twice),
                                            _mm_unpackhi_epi32(twice, twice)};
-                for (int h = 0; h < 2; ++h) {
-                    const __m128i x = _mm_srli_epi16(
-                        _mm_and_si128(_mm_mullo_epi16(spread[h], expandMul), expandMask), 8);
-                    const __m128i dst = _mm_or_si128(x, _mm_mulhi_epu16(x, expandLow));
-                    const __m128i a = broadcastAlpha(out[h]);
-                    const __m128i src =
-                        _mm_srli_epi16(_mm_mullo_epi16(out[h], _mm_add_epi16(a, one)), 8);
-                    const __m128i des =
-                        _mm_srli_epi16(_mm_mullo_epi16(dst, _mm_sub_epi16(full, a)), 8);
-                    out[h] = _mm_min_epi16(_mm_add_epi16(src, des), byteMax);
-                }
+                for (int h = 0; h < 2; ++h) out[h] = blendLanes(out[h], spread[h], lc);
             }
 
             // Dither to 5-6-5 and write.
             const uint64_t* ditherRow = vt.ditherRow[(span.y[i] & 3) << 2 | (span.x[i] & 3)];
             __m128i packed[2];
             for (int h = 0; h < 2; ++h) {
-                const __m128i v = out[h];
-                const __m128i vm = _mm_add_epi16(v, _mm_and_si128(v, greenMask));
-                __m128i q;
+                __m128i d = zero;
                 if (ditherOn) {
                     const int j0 = 2 * h, j1 = 2 * h + 1;
-                    const __m128i d =
-                        oneRow ? _mm_load_si128(reinterpret_cast<const __m128i*>(&ditherRow[2 * h]))
+                    d = oneRow ? _mm_load_si128(reinterpret_cast<const __m128i*>(&ditherRow[2 * h]))
                                : loadPair(
                                      &vt.dither[(span.y[i + j0] & 3) << 2 | (span.x[i + j0] & 3)],
                                      &vt.dither[(span.y[i + j1] & 3) << 2 | (span.x[i + j1] & 3)]);
-                    const __m128i sum =
-                        _mm_add_epi16(_mm_sub_epi16(_mm_add_epi16(vm, vm), _mm_srli_epi16(v, 4)),
-                                      _mm_add_epi16(_mm_srli_epi16(vm, 7), d));
-                    q = _mm_srli_epi16(sum, 4);
-                } else {
-                    q = _mm_srli_epi16(vm, 3);
                 }
-                const __m128i m = _mm_madd_epi16(q, pack565);
+                const __m128i m = ditherLanes(out[h], d, ditherOn, lc);
                 packed[h] = _mm_add_epi32(m, _mm_srli_epi64(m, 32));  // pixels in lanes 0 and 2
             }
             // The four 16-bit pixels, in order, in the low half.
@@ -1135,10 +1248,6 @@ struct WidePlane {
     return _mm_insert_epi16(v, buffer[at[7]], 7);
 }
 
-[[gnu::always_inline]] inline Wide broadcastAlphaWide(Wide v) {
-    return _mm256_shufflehi_epi16(_mm256_shufflelo_epi16(v, 0xFF), 0xFF);
-}
-
 struct WideTables {
     // Dither values of eight neighbours on one row, by the first one's matrix position
     // (y & 3) * 4 + (x & 3): d in the b, g, r lanes, in lo/hi pixel order.
@@ -1201,20 +1310,10 @@ template <uint32_t kPacked, bool kMipmapped>
     constexpr bool kNeedW = kDepthTest || k.fog != 0;
     const WideTables& tables = kWideTables;
     const VectorTables& vt = vectorTables();
-    const Wide zero = _mm256_setzero_si256();
+    const LaneConstants<256> lc(c);
+    const Wide zero = lc.zero;
     const Wide iota = _mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7);
     const Wide lowWord = _mm256_set1_epi32(0xFFFF);
-    const Wide one16 = _mm256_set1_epi16(1);
-    const Wide byteMax = _mm256_set1_epi16(255);
-    const Wide full = _mm256_set1_epi16(256);
-    const Wide rgbMask = _mm256_set1_epi64x(0x0000FFFFFFFFFFFFll);
-    const Wide greenMask = _mm256_set1_epi64x(0x00000000FFFF0000ll);
-    const Wide pack565 = _mm256_set1_epi64x(0x0000080000200001ll);  // b x1, g x32, r x2048
-    const Wide expandMul = _mm256_set1_epi64x(0x0000000100200800ll);
-    const Wide expandMask = _mm256_set1_epi64x(0x0000F800FC00F800ll);
-    const Wide expandLow = _mm256_set1_epi64x(0x0000080004000800ll);
-    const Wide fogColour = _mm256_set1_epi64x(
-        int64_t(uint64_t(c.fogR) << 32 | uint64_t(c.fogG) << 16 | uint64_t(c.fogB)));
     const Wide matrix = _mm256_broadcastsi128_si256(
         _mm_load_si128(reinterpret_cast<const __m128i*>(tables.matrix)));
     const __m256 half = _mm256_set1_ps(0.5f);
@@ -1401,34 +1500,8 @@ template <uint32_t kPacked, bool kMipmapped>
         }
 
         // Colour and alpha combine.
-        auto combineHalf = [&](Wide tx, Wide itv) {
-            Wide colour = zero, alpha = zero;
-            [[maybe_unused]] const Wide scaled =
-                _mm256_srli_epi16(_mm256_mullo_epi16(tx, _mm256_add_epi16(itv, one16)), 8);
-            if constexpr (k.colour == kColourIter) {
-                colour = itv;
-            } else if constexpr (k.colour == kColourLit) {
-                const Wide lit =
-                    _mm256_srli_epi16(_mm256_mullo_epi16(itv, _mm256_add_epi16(itv, one16)), 8);
-                colour = _mm256_min_epi16(_mm256_add_epi16(lit, broadcastAlphaWide(itv)), byteMax);
-            } else if constexpr (k.colour == kColourDecal) {
-                colour = tx;
-            } else if constexpr (k.colour == kColourLitTex) {
-                colour =
-                    _mm256_min_epi16(_mm256_add_epi16(scaled, broadcastAlphaWide(itv)), byteMax);
-            } else if constexpr (k.colour == kColourModulate) {
-                colour = scaled;
-            }
-            if constexpr (k.alpha == kAlphaTexture) {
-                alpha = tx;
-            } else if constexpr (k.alpha == kAlphaModulate) {
-                alpha = scaled;
-            } else if constexpr (k.alpha == kAlphaIter) {
-                alpha = itv;
-            }
-            return _mm256_blendv_epi8(alpha, colour, rgbMask);
-        };
-        WidePair out{combineHalf(tex.lo, it.lo), combineHalf(tex.hi, it.hi)};
+        WidePair out{combineLanes<kPacked>(tex.lo, it.lo, lc),
+                     combineLanes<kPacked>(tex.hi, it.hi, lc)};
 
         // Alpha test, on the alpha lanes gathered back into pixel order.
         if constexpr (k.test == kTestGreater) {
@@ -1451,14 +1524,8 @@ template <uint32_t kPacked, bool kMipmapped>
             const WidePair f{
                 _mm256_inserti128_si256(_mm256_castsi128_si256(fogPair(0, 1)), fogPair(4, 5), 1),
                 _mm256_inserti128_si256(_mm256_castsi128_si256(fogPair(2, 3)), fogPair(6, 7), 1)};
-            out.lo = _mm256_srli_epi16(
-                _mm256_add_epi16(_mm256_mullo_epi16(out.lo, _mm256_sub_epi16(full, f.lo)),
-                                 _mm256_mullo_epi16(fogColour, f.lo)),
-                8);
-            out.hi = _mm256_srli_epi16(
-                _mm256_add_epi16(_mm256_mullo_epi16(out.hi, _mm256_sub_epi16(full, f.hi)),
-                                 _mm256_mullo_epi16(fogColour, f.hi)),
-                8);
+            out.lo = fogLanes(out.lo, f.lo, lc);
+            out.hi = fogLanes(out.hi, f.hi, lc);
         }
 
         // The colour buffer's pixels.
@@ -1467,19 +1534,8 @@ template <uint32_t kPacked, bool kMipmapped>
 
         if constexpr (k.blend == kBlendSrcAlpha) {
             const WidePair dst565 = spreadWide(_mm256_cvtepu16_epi32(old));
-            auto blendHalf = [&](Wide v, Wide d565) {
-                const Wide x = _mm256_srli_epi16(
-                    _mm256_and_si256(_mm256_mullo_epi16(d565, expandMul), expandMask), 8);
-                const Wide dst = _mm256_or_si256(x, _mm256_mulhi_epu16(x, expandLow));
-                const Wide a = broadcastAlphaWide(v);
-                const Wide src =
-                    _mm256_srli_epi16(_mm256_mullo_epi16(v, _mm256_add_epi16(a, one16)), 8);
-                const Wide des =
-                    _mm256_srli_epi16(_mm256_mullo_epi16(dst, _mm256_sub_epi16(full, a)), 8);
-                return _mm256_min_epi16(_mm256_add_epi16(src, des), byteMax);
-            };
-            out.lo = blendHalf(out.lo, dst565.lo);
-            out.hi = blendHalf(out.hi, dst565.hi);
+            out.lo = blendLanes(out.lo, dst565.lo, lc);
+            out.hi = blendLanes(out.hi, dst565.hi, lc);
         }
 
         // Dither to 5-6-5.
@@ -1498,19 +1554,8 @@ template <uint32_t kPacked, bool kMipmapped>
                     _mm256_and_si256(_mm256_shuffle_epi8(matrix, at), _mm256_set1_epi32(0xFF)));
             }
         }
-        auto ditherHalf = [&](Wide v, Wide dv) {
-            const Wide vm = _mm256_add_epi16(v, _mm256_and_si256(v, greenMask));
-            const Wide q =
-                ditherOn ? _mm256_srli_epi16(
-                               _mm256_add_epi16(_mm256_sub_epi16(_mm256_add_epi16(vm, vm),
-                                                                 _mm256_srli_epi16(v, 4)),
-                                                _mm256_add_epi16(_mm256_srli_epi16(vm, 7), dv)),
-                               4)
-                         : _mm256_srli_epi16(vm, 3);
-            return _mm256_madd_epi16(q, pack565);
-        };
-        const __m128i pixels =
-            narrowWide(_mm256_hadd_epi32(ditherHalf(out.lo, d.lo), ditherHalf(out.hi, d.hi)));
+        const __m128i pixels = narrowWide(_mm256_hadd_epi32(
+            ditherLanes(out.lo, d.lo, ditherOn, lc), ditherLanes(out.hi, d.hi, ditherOn, lc)));
 
         // Write.
         const __m128i keep = narrowMaskWide(pass);
