@@ -13,6 +13,7 @@
 #include "glide/board_stats.h"
 #include "glide/glide.h"
 #include "glide/present.h"
+#include "glide/test_pixels.h"
 #include "glide/testcard.h"
 
 namespace {
@@ -23,16 +24,6 @@ void quad(float x0, float y0, float x1, float y1, float r, float g, float b, flo
     const GrVertex v[4] = {boardVertex(x0, y0, r, g, b, 0, w), boardVertex(x1, y0, r, g, b, 0, w),
                            boardVertex(x1, y1, r, g, b, 0, w), boardVertex(x0, y1, r, g, b, 0, w)};
     grDrawPolygonVertexList(4, v);
-}
-
-uint16_t pixelAt(int x, int y, GrBuffer_t buffer = GR_BUFFER_BACKBUFFER) {
-    uint16_t p = 0;
-    EXPECT_TRUE(grLfbReadRegion(buffer, FxU32(x), FxU32(y), 1, 1, 2, &p));
-    return p;
-}
-
-uint16_t rgb565(int r5, int g6, int b5) {
-    return uint16_t(r5 << 11 | g6 << 5 | b5);
 }
 
 void openPlain() {

@@ -9,6 +9,7 @@
 #include "glide/board_debug.h"
 #include "glide/board_stats.h"
 #include "glide/glide.h"
+#include "glide/test_pixels.h"
 #include "glide/testcard.h"
 
 namespace {
@@ -27,16 +28,6 @@ std::vector<uint16_t> readBack(GrBuffer_t buffer = GR_BUFFER_BACKBUFFER) {
     std::vector<uint16_t> pixels(size_t(kW) * kH);
     EXPECT_TRUE(grLfbReadRegion(buffer, 0, 0, kW, kH, kW * 2, pixels.data()));
     return pixels;
-}
-
-uint16_t pixelAt(int x, int y, GrBuffer_t buffer = GR_BUFFER_BACKBUFFER) {
-    uint16_t p = 0;
-    EXPECT_TRUE(grLfbReadRegion(buffer, FxU32(x), FxU32(y), 1, 1, 2, &p));
-    return p;
-}
-
-uint16_t rgb565(int r5, int g6, int b5) {
-    return uint16_t(r5 << 11 | g6 << 5 | b5);
 }
 
 // Plain state: untextured iterated colour, no depth, no dither, no blend, no fog.

@@ -1,0 +1,19 @@
+// Reading single pixels back in the board's tests.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+
+#include "glide/glide.h"
+
+// The 5-6-5 pixel at (x, y) of a buffer.
+inline uint16_t pixelAt(int x, int y, GrBuffer_t buffer = GR_BUFFER_BACKBUFFER) {
+    uint16_t p = 0;
+    EXPECT_TRUE(grLfbReadRegion(buffer, FxU32(x), FxU32(y), 1, 1, 2, &p));
+    return p;
+}
+
+inline uint16_t rgb565(int r5, int g6, int b5) {
+    return uint16_t(r5 << 11 | g6 << 5 | b5);
+}
