@@ -108,6 +108,10 @@ struct TextureMemory {
     std::vector<int8_t> pageFormat;    // format each page is expanded in; -1 none
     std::vector<TexelQuad> quads;      // one per 16-bit texel address
     std::vector<uint64_t> quadLayout;  // layout each page's quads were built for; 0 stale
+    uint64_t generation = 0;           // bumped whenever expanded texels change
+    // The layout and generation the quads were last made to match, so an unchanged chain
+    // is not checked page by page at every state change.
+    uint64_t preparedLayout = 0, preparedGeneration = 0;
 };
 
 struct Board {

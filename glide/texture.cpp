@@ -107,6 +107,7 @@ void refreshExpanded(uint32_t start, uint32_t bytes, GrTextureFormat_t format) {
     for (uint32_t page = firstPage; page <= lastPage; ++page) {
         if (m.pageFormat[page] == format) continue;
         m.pageFormat[page] = int8_t(format);
+        ++m.generation;
         const uint32_t base = page * kTexturePageBytes / 2;
         const auto* raw = reinterpret_cast<const uint8_t*>(m.raw.data());
         for (uint32_t i = 0; i < kTexturePageBytes / 2; ++i) {
@@ -129,13 +130,14 @@ uint64_t quadLayoutKey(const BoardState& s) {
 
 bool prepareQuads(const BoardState& s) {
     if (!s.textureValid || !isSixteenBit(s.textureFormat)) return false;
+    TextureMemory& m = board().texture;
+    const uint64_t key = quadLayoutKey(s);
+    if (m.preparedLayout == key && m.preparedGeneration == m.generation) return true;
     // The quads read the expanded texels, which must be in the chain's format.
     refreshExpanded(
         s.textureStart,
         uint32_t(chainTexels(s.textureSmallLod, s.textureLargeLod, s.textureAspect, false) * 2),
         s.textureFormat);
-    TextureMemory& m = board().texture;
-    const uint64_t key = quadLayoutKey(s);
     const uint32_t base = s.textureStart / 2;  // texel address of the chain
     uint32_t offset = 0;
     for (GrLOD_t lod = s.textureLargeLod; lod <= s.textureSmallLod; ++lod) {
@@ -176,6 +178,8 @@ bool prepareQuads(const BoardState& s) {
             }
         }
     }
+    m.preparedLayout = key;
+    m.preparedGeneration = m.generation;
     return true;
 }
 
