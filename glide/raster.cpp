@@ -435,7 +435,13 @@ template <bool kIs16>
 
 // ---- The pixel loop ---------------------------------------------------------------------
 
+// The AVX2 build queues a whole small triangle at once: each run of the pixel loop sets up
+// its constants anew.
+#ifdef GLIDE_RASTER_AVX2
+constexpr int kChunk = 256;
+#else
 constexpr int kChunk = 64;
+#endif
 
 // Per-pixel values of up to kChunk pixels of a span, computed ahead of the pipeline.
 struct SpanValues {
