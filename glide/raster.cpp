@@ -798,8 +798,6 @@ template <int kBits, typename V = typename LaneRegister<kBits>::type>
     return madd16(q, lc.pack565);
 }
 
-// Runs the pipeline of a specialised key over the n queued pixels of `span` (stage one
-// done, single-level texture addresses included). Returns the pixels written.
 // Stage one's lanes: eight in the AVX2 build, four (one SSE2 register) in the baseline one,
 // where the compiler would split wider vectors clumsily.
 #ifdef GLIDE_RASTER_AVX2
@@ -923,6 +921,8 @@ template <bool kTexture, bool kIterRgb, bool kIterAlpha>
     if constexpr (kIterAlpha) channel8(t.plane(kPlaneA), fx, fy, e.a);
 }
 
+// Runs the pipeline of a specialised key over the n queued pixels of `span` (baseline build),
+// stage one included, kStageLanes pixels at a time. Returns the pixels written.
 template <uint32_t kPacked>
 [[gnu::always_inline]] inline uint64_t runVector(const Context& c, const Setup& t,
                                                  const SpanValues& span, int n, bool bilinear) {
