@@ -1,25 +1,25 @@
 # Halcyon: the two commands are `make demo` and `make test`; the rest are for developers.
 BUILD    ?= build
 ASAN     ?= build/asan
+DEMO_ONLY ?= build/demo-only
 FUZZDIR  ?= build/fuzz
 JOBS     ?= 2
 DEMO     ?= data/tundra.wrl
 FUZZ_SECONDS ?= 60
 WERROR   ?= ON
 
-.PHONY: all demo test build build-test unit asan format format-check fuzz bench deps clean
+.PHONY: all demo demo-only test build build-test unit asan format format-check fuzz bench deps clean
 
 all: build
 
 deps:
 	@scripts/install-deps.sh build
 
-# Plays the default demo (Release build).
+# Plays the default demo (Release build of the program alone: no test libraries needed).
 demo: deps
 	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release > /dev/null
-	cmake --build $(BUILD) -j $(JOBS)
-	@if [ -x $(BUILD)/bin/halcyon ]; then $(BUILD)/bin/halcyon $(DEMO); \
-	 else $(BUILD)/bin/halcyon-check $(DEMO) > /dev/null && echo "$(DEMO): description parses"; fi
+	cmake --build $(BUILD) -j $(JOBS) --target halcyon
+	$(BUILD)/bin/halcyon $(DEMO)
 
 build: deps
 	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release
@@ -29,16 +29,25 @@ build: deps
 # every test, then the whole suite again under address and undefined-behaviour sanitizers.
 test:
 	@scripts/install-deps.sh build test
-	$(MAKE) --no-print-directory format-check unit asan
+	$(MAKE) --no-print-directory format-check unit demo-only asan
+
+# Builds everything a user who only watches gets, with GoogleTest and Google Benchmark
+# hidden from CMake, so that nothing the demo needs comes to depend on them.
+demo-only:
+	cmake -S . -B $(DEMO_ONLY) -DCMAKE_BUILD_TYPE=Release -DHALCYON_WERROR=$(WERROR) \
+	  -DCMAKE_DISABLE_FIND_PACKAGE_GTest=ON -DCMAKE_DISABLE_FIND_PACKAGE_benchmark=ON
+	cmake --build $(DEMO_ONLY) -j $(JOBS)
+	@test -x $(DEMO_ONLY)/bin/halcyon && echo "demo-only: halcyon builds without test libraries"
 
 unit:
-	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release -DHALCYON_WERROR=$(WERROR)
+	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release -DHALCYON_WERROR=$(WERROR) \
+	  -DHALCYON_TESTS=ON -DHALCYON_BENCH=ON -DHALCYON_REQUIRE_TESTS=ON
 	cmake --build $(BUILD) -j $(JOBS)
 	ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS)
 
 asan:
 	cmake -S . -B $(ASAN) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DHALCYON_SANITIZE=ON \
-	  -DHALCYON_BENCH=OFF -DHALCYON_WERROR=$(WERROR)
+	  -DHALCYON_BENCH=OFF -DHALCYON_WERROR=$(WERROR) -DHALCYON_REQUIRE_TESTS=ON
 	cmake --build $(ASAN) -j $(JOBS)
 	ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
 	  ctest --test-dir $(ASAN) --output-on-failure -j $(JOBS)

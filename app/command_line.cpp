@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cstring>
 #include <iterator>
+#include <string_view>
 
 CommandLine commandLine;
 
@@ -32,10 +33,22 @@ char** splitCommandLine(const char* text, int* argc) {
         while (*position == ' ') ++position;
         if (position >= scanEnd) break;
         line.argv[1 + stored++] = position;
-        while (*position != '\0' && *position != ' ') ++position;
+        // A double quote opens or closes a quoted run, in which spaces belong to the
+        // argument; the quotes themselves are dropped by moving the text down in place.
+        char* write = position;
+        bool quoted = false;
+        while (*position != '\0' && (quoted || *position != ' ')) {
+            if (*position == '"') {
+                quoted = !quoted;
+                ++position;
+                continue;
+            }
+            *write++ = *position++;
+        }
         // The last argument taken ends at its space too, so the ignored rest of the line
         // does not hang off it.
-        if (*position == ' ') *position++ = '\0';
+        if (*position == ' ') ++position;
+        if (write < position) *write = '\0';
         if (stored == kMaxArguments - 1) break;
     }
     line.argc = 1 + stored;
@@ -45,4 +58,17 @@ char** splitCommandLine(const char* text, int* argc) {
 
 const char* descriptionFile(int argc, char** argv) {
     return argc == 2 ? argv[1] : "data/tundra.wrl";
+}
+
+std::string joinArguments(int argc, char** argv) {
+    std::string text;
+    for (int i = 1; i < argc; ++i) {
+        if (i > 1) text += ' ';
+        const std::string_view argument = argv[i];
+        const bool quote = argument.empty() || argument.find(' ') != std::string_view::npos;
+        if (quote) text += '"';
+        text += argument;
+        if (quote) text += '"';
+    }
+    return text;
 }

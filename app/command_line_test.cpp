@@ -27,9 +27,27 @@ TEST(CommandLine, SplitsAtSpacesOnly) {
     EXPECT_EQ(split("demo.wrl"), (Args{"RuvIdev", "demo.wrl"}));
     EXPECT_EQ(split("a  b"), (Args{"RuvIdev", "a", "b"}));
     EXPECT_EQ(split("  a b  "), (Args{"RuvIdev", "a", "b"}));
-    // Tabs are ordinary characters; quotes are part of an argument.
+    // Tabs are ordinary characters; a quoted run keeps its spaces and loses its quotes.
     EXPECT_EQ(split("a\tb c"), (Args{"RuvIdev", "a\tb", "c"}));
-    EXPECT_EQ(split("\"my demo.wrl\""), (Args{"RuvIdev", "\"my", "demo.wrl\""}));
+    EXPECT_EQ(split("\"my demo.wrl\""), (Args{"RuvIdev", "my demo.wrl"}));
+    EXPECT_EQ(split("x \"a b\"c \"\" d"), (Args{"RuvIdev", "x", "a bc", "", "d"}));
+    EXPECT_EQ(split("\"open  end"), (Args{"RuvIdev", "open  end"}));
+}
+
+TEST(CommandLine, JoinedArgumentsSplitBackWhole) {
+    const std::vector<Args> cases = {
+        {"RuvIdev"},
+        {"RuvIdev", "demo.wrl"},
+        {"RuvIdev", "my demo.wrl"},
+        {"RuvIdev", "a b", "", "c"},
+    };
+    for (const Args& args : cases) {
+        std::vector<std::string> copies = args;
+        std::vector<char*> argv;
+        for (std::string& arg : copies) argv.push_back(arg.data());
+        std::string text = joinArguments(static_cast<int>(argv.size()), argv.data());
+        EXPECT_EQ(split(text.c_str()), args) << text;
+    }
 }
 
 TEST(CommandLine, TakesAtMostThirtyOneArguments) {

@@ -1,15 +1,37 @@
 // Whole-file helpers.
 #include "app/files.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <cstdio>
 
 #include "app/console.h"
+
+std::FILE* openInputFile(const char* path) {
+    if (path == nullptr) return nullptr;
+    // Non-blocking, so that opening a FIFO with no writer returns at once; the flag is
+    // cleared again before a regular file is read.
+    int fd = ::open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) return nullptr;
+    struct stat status {};
+    if (::fstat(fd, &status) != 0 || !S_ISREG(status.st_mode)) {
+        ::close(fd);
+        return nullptr;
+    }
+    int flags = ::fcntl(fd, F_GETFL);
+    if (flags != -1) ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
+    std::FILE* file = ::fdopen(fd, "rb");
+    if (file == nullptr) ::close(fd);
+    return file;
+}
 
 namespace {
 // A file opened for the length of one helper call.
 struct OpenFile {
     std::FILE* file;
-    OpenFile(const char* path, const char* mode) : file(std::fopen(path, mode)) {}
+    explicit OpenFile(std::FILE* opened) : file(opened) {}
     ~OpenFile() {
         if (file != nullptr) std::fclose(file);
     }
@@ -24,7 +46,7 @@ bool readWholeFile(const char* path, long offset, std::unique_ptr<unsigned char[
     size = 0;
     long length = -1;
     {
-        OpenFile f(path, "rb");
+        OpenFile f(openInputFile(path));
         if (f.file != nullptr && std::fseek(f.file, 0, SEEK_END) == 0) {
             length = std::ftell(f.file);
         } else {
@@ -35,7 +57,7 @@ bool readWholeFile(const char* path, long offset, std::unique_ptr<unsigned char[
     long n = length - offset;
     if (n <= 0) return false;
 
-    OpenFile f(path, "rb");
+    OpenFile f(openInputFile(path));
     if (f.file == nullptr) return false;
     if (std::fseek(f.file, offset, SEEK_SET) != 0) return false;
     std::unique_ptr<unsigned char[]> data(new unsigned char[static_cast<size_t>(n)]);
@@ -52,7 +74,7 @@ bool readWholeFile(const char* path, long offset, std::unique_ptr<unsigned char[
 bool readFilePart(const char* path, long offset, size_t count, void* destination,
                   size_t* bytesRead) {
     if (bytesRead != nullptr) *bytesRead = 0;
-    OpenFile f(path, "rb");
+    OpenFile f(openInputFile(path));
     if (f.file == nullptr) {
         trace("Error: Can't open file %s\n", path);
         return false;
@@ -67,7 +89,7 @@ bool readFilePart(const char* path, long offset, size_t count, void* destination
 
 bool saveFile(const char* path, const void* data, size_t count) {
     trace("Saving %s (%d bytes)\n", path, static_cast<int>(count));
-    OpenFile f(path, "wb");
+    OpenFile f(std::fopen(path, "wb"));
     if (f.file == nullptr) {
         trace("Error: Can't open file %s\n", path);
         return false;

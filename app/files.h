@@ -3,9 +3,16 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdio>
 #include <memory>
 
-// Reads from `offset` to the end of the file into a new buffer. On success the buffer
+// Opens `path` for reading ("rb") only when it names a regular file (or a link to one).
+// Directories, FIFOs, sockets and devices such as /dev/zero are refused without blocking:
+// the result is null, as for a missing file, and the caller reports it as it reports any
+// file it cannot open. Every input file of the engine and its tools is opened this way.
+std::FILE* openInputFile(const char* path);
+
+// Reads from `offset` to the end of the (regular) file into a new buffer. On success the buffer
 // holds `size` bytes. Returns false, with a null buffer and size 0, when the file cannot
 // be opened or holds no bytes past the offset.
 bool readWholeFile(const char* path, long offset, std::unique_ptr<unsigned char[]>& buffer,

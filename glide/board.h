@@ -2,8 +2,8 @@
 // texture memory, and the rasteriser's entry points. Private to glide/.
 //
 // Every operation of glide.h reads or writes the one Board below. Drawing reads the state
-// record as it stands at the call, so recording state changes and draws in order is enough
-// to move drawing onto a board thread later; texture downloads copy their data at call time.
+// record as it stands at the call and texture downloads copy their data at call time, so
+// state changes and draws recorded in order and replayed on another thread draw the same.
 #pragma once
 
 #include <atomic>

@@ -4,7 +4,7 @@
 // fixed choice (the loop is compiled for it) or kRuntime (the loop reads the state record).
 // The key with every field kRuntime is the generic loop and serves any state; the keys the
 // engine draws with get their own instantiation from the same source, listed in
-// kSpecialisedKeys. Both must produce identical pixels (tested on the test card).
+// kSpecialised. Both must produce identical pixels (tested on the test card).
 #include <algorithm>
 #include <array>
 #include <bit>
@@ -243,7 +243,7 @@ inline Edge makeEdge(const Vertex& top, const Vertex& bottom) {
 
 // ---- Pixel helpers ----------------------------------------------------------------------
 
-// The 16-bit floating W value of board.md: 4-bit exponent (leading zeros of 1/w's binary
+// The 16-bit floating W value of BOARD.md: 4-bit exponent (leading zeros of 1/w's binary
 // fraction) over the inverted 12-bit mantissa, plus one. Read straight from the float's
 // bits: value = 520192 - (bits >> 11), limited to 0..0xFFFF, gives the same numbers.
 inline uint32_t encodeW(float oow) {
@@ -418,7 +418,7 @@ template <bool kIs16>
         const int j = wrapOrClamp(floorToInt(t * scale), hm, c.wrapT);
         return fetch<kIs16>(c, level, i, j);
     }
-    // Bilinear with 4 fraction bits, as the board kept.
+    // Bilinear with 4 fraction bits (BOARD.md).
     const int si = floorToInt((s * scale - 0.5f) * 16.0f);
     const int ti = floorToInt((t * scale - 0.5f) * 16.0f);
     const int fs = si & 15, ft = ti & 15;

@@ -3,10 +3,13 @@
 
 #include <mpg123.h>
 
+#include <algorithm>
+#include <cstring>
 #include <mutex>
 #include <string>
 
 #include "app/console.h"
+#include "app/files.h"
 
 namespace {
 
@@ -18,14 +21,6 @@ void initialiseLibrary() {
     std::call_once(once, [] { mpg123_init(); });
 }
 
-// Length of an ID3v2 tag at the start of `data`, or 0.
-size_t id3v2Length(const unsigned char* data, size_t size) {
-    if (size < 10 || data[0] != 'I' || data[1] != 'D' || data[2] != '3') return 0;
-    size_t length = (size_t{data[6]} & 0x7F) << 21 | (size_t{data[7]} & 0x7F) << 14 |
-                    (size_t{data[8]} & 0x7F) << 7 | (size_t{data[9]} & 0x7F);
-    return 10 + length + ((data[5] & 0x10) != 0 ? 10 : 0);
-}
-
 }  // namespace
 
 MpegDecoder::MpegDecoder() {
@@ -33,7 +28,9 @@ MpegDecoder::MpegDecoder() {
     int error = MPG123_OK;
     handle_ = mpg123_new(nullptr, &error);
     if (handle_ == nullptr) return;
-    mpg123_param(handle_, MPG123_ADD_FLAGS, MPG123_QUIET, 0.0);
+    // Quiet keeps the library's own messages off the console (all but one, which the
+    // stereo-bound clamp keeps from arising); resampling serves rate changes mid-stream.
+    mpg123_param(handle_, MPG123_ADD_FLAGS, MPG123_QUIET | MPG123_AUTO_RESAMPLE, 0.0);
     // Every frame yields its full 384, 576 or 1152 samples.
     mpg123_param(handle_, MPG123_REMOVE_FLAGS, MPG123_GAPLESS, 0.0);
     mpg123_format_none(handle_);
@@ -51,7 +48,7 @@ MpegDecoder::~MpegDecoder() {
 }
 
 bool MpegDecoder::open(const char* path) {
-    file_ = std::fopen(path, "rb");
+    file_ = openInputFile(path);
     if (file_ == nullptr) {
         std::string message = std::string("Error opening file: ") + path + "\n";
         consoleWrite(message.c_str());
@@ -76,16 +73,34 @@ MpegDecoder::Step MpegDecoder::decode() {
         if (result == MPG123_NEW_FORMAT) return Step::Format;
         if (result == MPG123_NEED_MORE) {
             if (inputEnded_) return Step::End;
-            size_t read = std::fread(input_, 1, sizeof input_, file_);
-            if (read == 0) {
-                inputEnded_ = true;
-                continue;
-            }
-            mpg123_feed(handle_, input_, read);
+            feedMore();
             continue;
         }
         if (result == MPG123_DONE || ++errors > kErrorLimit) return Step::End;
     }
+}
+
+// Reads the next piece of the file and feeds what the stereo-bound clamp has settled; the
+// rest waits at the front of the input for the next piece.
+void MpegDecoder::feedMore() {
+    size_t read = std::fread(input_ + inputKept_, 1, sizeof input_ - inputKept_, file_);
+    size_t size = inputKept_ + read;
+    bool ended = read == 0;
+    size_t settled = boundClamp_.settle(input_, size, ended);
+    if (settled > 0) mpg123_feed(handle_, input_, settled);
+    inputKept_ = size - settled;
+    std::memmove(input_, input_ + settled, inputKept_);
+    if (ended) inputEnded_ = true;
+}
+
+// From the next change of format on, libmpg123 converts every frame to the first one's
+// rate and channel count: it copies a single channel to both, mixes two down to one, and
+// resamples (2:1 and 4:1 exactly, other ratios with its N-to-M synthesis).
+void MpegDecoder::holdOutputFormat(long rate, int channels) {
+    mpg123_format_none(handle_);
+    mpg123_format(handle_, rate, channels == 1 ? MPG123_MONO : MPG123_STEREO, MPG123_ENC_SIGNED_16);
+    mpg123_param(handle_, MPG123_ADD_FLAGS, channels == 1 ? MPG123_MONO_MIX : MPG123_FORCE_STEREO,
+                 0.0);
 }
 
 bool MpegDecoder::readFirstHeader(StreamInfo& info) {
@@ -105,6 +120,10 @@ bool MpegDecoder::readFirstHeader(StreamInfo& info) {
         info.layer = frame.layer;
         info.sampleRate = static_cast<int>(frame.rate);
         info.channels = frame.mode == MPG123_M_MONO ? 1 : 2;
+        holdOutputFormat(frame.rate, info.channels);
+        frameBytes_ = static_cast<size_t>(info.samplesPerFrame() * info.channels * 2);
+        stagingCapacity_ = frameBytes_ + mpg123_safe_buffer();
+        staging_ = std::make_unique<unsigned char[]>(stagingCapacity_);
         pending_ = true;
         return true;
     }
@@ -131,14 +150,32 @@ bool MpegDecoder::reservedRateHeaderFirst() {
 bool MpegDecoder::nextFrame(const int16_t** samples, size_t* bytes) {
     if (pending_) {
         pending_ = false;
-    } else {
-        Step step;
-        do {
-            step = decode();
-        } while (step == Step::Format);
-        if (step == Step::End) return false;
+        *samples = reinterpret_cast<const int16_t*>(audio_);
+        *bytes = audioBytes_;
+        return true;
     }
-    *samples = reinterpret_cast<const int16_t*>(audio_);
-    *bytes = audioBytes_;
+    if (handedOut_ > 0) {
+        staged_ -= handedOut_;
+        std::memmove(staging_.get(), staging_.get() + handedOut_, staged_);
+        handedOut_ = 0;
+    }
+    while (staged_ < frameBytes_) {
+        Step step = decode();
+        if (step == Step::End) break;
+        if (step == Step::Format) continue;
+        if (staged_ == 0 && audioBytes_ == frameBytes_) {
+            // A frame of the first header's length: handed out where the library left it.
+            *samples = reinterpret_cast<const int16_t*>(audio_);
+            *bytes = audioBytes_;
+            return true;
+        }
+        size_t taken = std::min(audioBytes_, stagingCapacity_ - staged_);
+        std::memcpy(staging_.get() + staged_, audio_, taken);
+        staged_ += taken;
+    }
+    if (staged_ == 0) return false;
+    handedOut_ = std::min(staged_, frameBytes_);
+    *samples = reinterpret_cast<const int16_t*>(staging_.get());
+    *bytes = handedOut_;
     return true;
 }

@@ -6,13 +6,13 @@
 #include "music/wave_output.h"
 
 int playMusic(int argc, char** argv, const MusicDevices& devices) {
-    if (argc < 2 || argv[1] == nullptr) return 0;
+    if (argc < 2 || argv[1] == nullptr) return 1;
     MpegDecoder decoder;
     decoder.open(argv[1]);
     StreamInfo info;
     if (!decoder.readFirstHeader(info)) {
         consoleWrite("\nError : no header found!");
-        return 0;
+        return 1;
     }
 
     WaveFormat format;
@@ -25,7 +25,7 @@ int playMusic(int argc, char** argv, const MusicDevices& devices) {
         // Decoding goes on at the music's pace without sound, so the demo keeps its length.
         device = devices.fallback();
         if (device == nullptr || !output.open(*device, format, outputBufferBytes(info))) {
-            return 0;
+            return 1;
         }
     }
 

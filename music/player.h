@@ -12,6 +12,7 @@ struct MusicDevices {
     std::unique_ptr<WaveOutDevice> (*fallback)() = &createNullWaveOut;
 };
 
-// Plays the file argv[1] to its end and returns 0. Messages for a missing file, a stream
-// without a frame header or a device that cannot be opened go to the console.
+// Plays the file argv[1] to its end and returns 0. Returns 1 when the music cannot be
+// played: no file given, a missing or unreadable file, a stream without a frame header, or
+// no device at all; the messages go to the console.
 int playMusic(int argc, char** argv, const MusicDevices& devices = MusicDevices{});

@@ -24,6 +24,8 @@ std::unique_ptr<WaveOutDevice> fallbackDevice() {
     return std::make_unique<FakeWaveOut>(fallbackLog);
 }
 
+int lastStatus = -1;  // playMusic's result in the last play()
+
 // Plays `path` as the music thread does and returns what reached the console.
 std::string play(const char* path, bool deviceOpens = true) {
     primaryLog = WaveOutLog{};
@@ -36,7 +38,7 @@ std::string play(const char* path, bool deviceOpens = true) {
     devices.primary = &primaryDevice;
     devices.fallback = &fallbackDevice;
     testing::internal::CaptureStderr();
-    EXPECT_EQ(playMusic(2, argv, devices), 0);
+    lastStatus = playMusic(2, argv, devices);
     return testing::internal::GetCapturedStderr();
 }
 
@@ -66,12 +68,17 @@ TEST(Player, PlaysTheDecodedStreamInWholeBuffers) {
         const char* path;
         int rate, channels;
         size_t bufferBytes;
+        size_t pcmBytes;  // the whole stream in the device's format
     };
     const Case cases[] = {
-        {"music/testdata/stereo_32_frames.mp3", 44100, 2, 147456},
-        {"music/testdata/stereo_33_frames.mp3", 44100, 2, 147456},
-        {"music/testdata/mono_l3.mp3", 44100, 1, 73728},
-        {"music/testdata/mpeg2_22050.mp3", 22050, 2, 73728},
+        {"music/testdata/stereo_32_frames.mp3", 44100, 2, 147456, 32 * 4608},
+        {"music/testdata/stereo_33_frames.mp3", 44100, 2, 147456, 33 * 4608},
+        {"music/testdata/mono_l3.mp3", 44100, 1, 73728, 24 * 2304},
+        {"music/testdata/mpeg2_22050.mp3", 22050, 2, 73728, 33 * 2304},
+        // The device keeps the first header's format when the stream changes it: 10 stereo
+        // and 10 mono frames; 8 frames at 44100 Hz, 8 at 48000 Hz and 16 at 22050 Hz.
+        {"music/testdata/stereo_then_mono.mp3", 44100, 2, 147456, 20 * 4608},
+        {"music/testdata/rate_changes.mp3", 44100, 2, 147456, (8 * 1152 + 8467 + 16 * 1152) * 4},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.path);
@@ -85,6 +92,7 @@ TEST(Player, PlaysTheDecodedStreamInWholeBuffers) {
 
         // Every decoded byte is played, in order, then zeros fill the last buffer.
         std::vector<uint8_t> pcm = decodedBytes(c.path);
+        EXPECT_NEAR(static_cast<double>(pcm.size()), static_cast<double>(c.pcmBytes), 8.0);
         std::vector<uint8_t> played = joined(primaryLog);
         ASSERT_GE(played.size(), pcm.size());
         EXPECT_LT(played.size() - pcm.size(), c.bufferBytes);
@@ -103,8 +111,10 @@ TEST(Player, PlaysTheDecodedStreamInWholeBuffers) {
 TEST(Player, MessagesForFilesWithoutMusic) {
     EXPECT_EQ(play("music/testdata/missing.mp3"),
               "Error opening file: music/testdata/missing.mp3\n\nError : no header found!");
+    EXPECT_EQ(lastStatus, 1);  // the process reports the failure
     EXPECT_FALSE(primaryLog.opened);
     EXPECT_EQ(play("music/testdata/no_header.mp3"), "\nError : no header found!");
+    EXPECT_EQ(lastStatus, 1);
     EXPECT_FALSE(primaryLog.opened);
     EXPECT_EQ(play("music/testdata/reserved_rate.mp3"),
               "Unknown sample frequency!\nError : no header found!");
@@ -114,6 +124,7 @@ TEST(Player, MessagesForFilesWithoutMusic) {
 TEST(Player, DeviceThatCannotOpenFallsBackToSilentPlaying) {
     EXPECT_EQ(play("music/testdata/stereo_33_frames.mp3", false),
               "\nCould not open wave device.\n");
+    EXPECT_EQ(lastStatus, 0);  // played silently at its pace
     EXPECT_FALSE(primaryLog.opened);
     EXPECT_TRUE(primaryLog.buffers.empty());
     ASSERT_TRUE(fallbackLog.opened);
@@ -124,7 +135,7 @@ TEST(Player, NoArgumentPlaysNothing) {
     char program[] = "maplay";
     char* argv[] = {program, nullptr};
     primaryLog = WaveOutLog{};
-    EXPECT_EQ(playMusic(1, argv), 0);
+    EXPECT_EQ(playMusic(1, argv), 1);
     EXPECT_FALSE(primaryLog.opened);
 }
 

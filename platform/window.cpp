@@ -238,26 +238,28 @@ void presentFrame(void*, const uint16_t* pixels, int width, int height, int stri
     }
 }
 
-void postQuit() {
+void postQuit(int exitCode) {
     SDL_Event event{};
     event.type = state->quitEvent;
+    event.user.code = exitCode;
     SDL_PushEvent(&event);
 }
 
-void runEventLoop() {
+int runEventLoop() {
     SDL_Event event;
     while (SDL_WaitEvent(&event) != 0) {
         if (event.type == state->frameEvent) {
             showFrame(event.user.code);
         } else if (event.type == state->quitEvent) {
-            return;
+            return event.user.code;
         } else if (event.type == SDL_QUIT) {
             commandQueue.push(CMD_CLOSE);
-            return;
+            return 0;
         } else if (event.type == SDL_WINDOWEVENT) {
-            if (!handleWindowEvent(event.window)) return;
+            if (!handleWindowEvent(event.window)) return 0;
         } else if (event.type == SDL_KEYDOWN || event.type == SDL_KEYUP) {
             handleKey(event.key);
         }
     }
+    return 1;  // the event queue failed
 }

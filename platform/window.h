@@ -24,9 +24,11 @@ bool openWindow(const char* title, const WindowHooks& hooks);
 // Its signature matches the board's presenter.
 void presentFrame(void* context, const uint16_t* pixels, int width, int height, int strideBytes);
 
-// Ends the event loop (callable from any thread).
-void postQuit();
+// Ends the event loop (callable from any thread); `exitCode` becomes the loop's result.
+// The first quit posted wins.
+void postQuit(int exitCode = 0);
 
 // Runs the event loop until postQuit or until the window is closed (which queues
-// CMD_CLOSE in the command queue).
-void runEventLoop();
+// CMD_CLOSE in the command queue). Returns the exit code given to postQuit, 0 when the
+// window was closed.
+int runEventLoop();

@@ -49,9 +49,9 @@ TEST(Window, ShowsFramesTracksKeysAndCloses) {
         pushKey(SDL_SCANCODE_LALT, false);
         pushKey(SDL_SCANCODE_KP_8, true, KMOD_NUM);  // keypad 8 with NumLock: 104
         pushKey(SDL_SCANCODE_KP_2, true);            // keypad 2 without it: Down 40
-        postQuit();
+        postQuit(3);
     });
-    runEventLoop();
+    EXPECT_EQ(runEventLoop(), 3);  // the worker's exit code
     worker.join();
     EXPECT_EQ(framesShown.load(), 12);
     EXPECT_TRUE(held(65));
@@ -69,7 +69,7 @@ TEST(Window, ShowsFramesTracksKeysAndCloses) {
         event.window.event = SDL_WINDOWEVENT_CLOSE;
         SDL_PushEvent(&event);
     });
-    runEventLoop();
+    EXPECT_EQ(runEventLoop(), 0);
     closer.join();
     EXPECT_EQ(commandQueue.writeIndex, (before + 1) & 255);
     EXPECT_EQ(commandQueue.slots[before], CMD_CLOSE);

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "app/console.h"
+#include "app/files.h"
 #include "scene_lang/lexer.h"
 
 namespace {
@@ -258,7 +259,7 @@ ParseResult parseText(const char* data, size_t size, FILE* messages) {
 
 ParseResult parseDescription(const char* path, FILE* messages) {
     std::vector<char> text;
-    FILE* file = std::fopen(path, "rb");
+    FILE* file = openInputFile(path);
     bool ok = file != nullptr;
     if (ok) {
         char chunk[65536];

@@ -121,11 +121,15 @@ class Workplace {
 
 // One scene per entry: {label, seconds, "r, g, b"}.
 std::string demoText(std::initializer_list<std::pair<const char*, const char*>> scenes) {
-    std::string text = "/* end-to-end test demo */\n";
+    std::string text =
+        "/* end-to-end test demo */\n"
+        "ObjectGroup \"World\" { Object \"Eye\" { Position [0., 0., 0.] } }\n";
     std::string list;
     for (const auto& [label, seconds] : scenes) {
         text += std::string("Scene \"") + label + "\" { Time " + seconds +
-                " Camera \"Eye\" { View \"Full\" { Color [0, 128, 255] } } }\n";
+                " RootObject \"World\" Camera \"Eye\" { Object \"Eye\" " +
+                "View \"Full\" { Window [0, 0, 640, 480] FOV [1.5708, 1.2] ZClip [1., 100.] " +
+                "Color [0, 128, 255] } } }\n";
         if (!list.empty()) list += ", ";
         list += std::string("\"") + label + "\"";
     }
@@ -167,7 +171,7 @@ TEST(Halcyon, MissingMusicEndsTheProcessAfterLoading) {
     Workplace place;
     place.description("long.wrl", demoText({{"Long", "30.0"}}));
     RunResult run = place.run({"long.wrl"});
-    EXPECT_EQ(run.exitCode, 0);
+    EXPECT_EQ(run.exitCode, 1);  // the music could not be played
     EXPECT_LT(run.seconds, 15.0);
     EXPECT_NE(run.errors.find("Error opening file: data/music/drift07.mp3\n\n"
                               "Error : no header found!"),
@@ -178,12 +182,20 @@ TEST(Halcyon, MissingMusicEndsTheProcessAfterLoading) {
 TEST(Halcyon, CommandLinePicksTheDescription) {
     Workplace place;
     RunResult one = place.run({"mine.wrl"});
-    EXPECT_EQ(one.exitCode, 0);
+    EXPECT_EQ(one.exitCode, 1);  // a description that cannot be opened is a failure
     EXPECT_NE(one.errors.find("cannot open mine.wrl\n"), std::string::npos) << one.errors;
     RunResult none = place.run({});
     EXPECT_NE(none.errors.find("cannot open data/tundra.wrl\n"), std::string::npos);
     RunResult two = place.run({"mine.wrl", "other.wrl"});
     EXPECT_NE(two.errors.find("cannot open data/tundra.wrl\n"), std::string::npos);
+
+    // A path with spaces is one argument, and that file plays.
+    place.music("data/music/drift07.mp3");
+    place.description("my demo.wrl", demoText({{"One", "0.3"}}));
+    RunResult spaced = place.run({"my demo.wrl"});
+    EXPECT_EQ(spaced.exitCode, 0);
+    EXPECT_EQ(spaced.errors.find("cannot open"), std::string::npos) << spaced.errors;
+    EXPECT_GT(spaced.seconds, 0.25);  // the scene played for its time
 }
 
 TEST(Halcyon, PlaysTheDecodedMusicByteForByte) {
