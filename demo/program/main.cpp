@@ -10,7 +10,7 @@
 #include "app/app.h"
 #include "app/command_line.h"
 #include "app/process.h"
-#include "demo/load_demo.h"
+#include "demo/demo.h"
 #include "glide/glide.h"
 #include "glide/present.h"
 #include "music/player.h"
@@ -37,14 +37,14 @@ bool moveBoard() {
 
 void demoThread() {
     trace("Starting Halcyon\n");
-    LoadDemo(descriptionFile(argumentCount, arguments));
-    postQuit();
+    bool played = LoadDemo(descriptionFile(argumentCount, arguments));
+    postQuit(played ? 0 : 1);
 }
 
 void musicThread() {
     waitForLoading();
-    playMusic(kMusicArgc, musicArguments());
-    postQuit();
+    int status = playMusic(kMusicArgc, musicArguments());
+    postQuit(status);
 }
 
 }  // namespace
@@ -58,20 +58,18 @@ int main(int argc, char** argv) {
     if (!openWindow("Glide Test", hooks)) return 0;
     glideSetPresenter(&presentFrame, nullptr);
 
-    std::string text;
-    for (int i = 1; i < argc; ++i) {
-        if (i > 1) text += ' ';
-        text += argv[i];
-    }
+    // The arguments become one command line again, a path with spaces in quotes, and the
+    // engine's own splitter takes it apart.
+    std::string text = joinArguments(argc, argv);
     arguments = splitCommandLine(text.c_str(), &argumentCount);
 
-    // Default stacks and priorities: a Linux thread needs more than the engine's old
-    // 10 KiB, and raising the main thread's priority needs privileges.
+    // Default stacks and priorities: the workers need more than 10 KiB of stack, and
+    // raising the main thread's priority needs privileges.
     std::thread(demoThread).detach();
     std::thread(musicThread).detach();
-    runEventLoop();
+    int status = runEventLoop();
 
     std::fflush(stdout);
     std::fflush(stderr);
-    std::_Exit(0);
+    std::_Exit(status);
 }

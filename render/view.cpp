@@ -1,0 +1,593 @@
+// Views: camera settings, projection constants, frustum, fog, sky box and view drawing.
+#include "render/view.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <string>
+
+#include "app/app.h"
+#include "geometry/scene_object.h"
+#include "render/pipeline.h"
+#include "render/renderer.h"
+#include "scene_lang/parse_tree.h"
+#include "textures/texture.h"
+
+namespace {
+
+void message(const std::string& text) {
+    consoleWrite(text.c_str());
+}
+
+uint32_t channel(float value) {
+    float scaled = value * 255.0f;
+    if (!(scaled > 0.0f)) return 0;
+    return std::min(255u, static_cast<uint32_t>(scaled));
+}
+
+// Reads exactly `count` values of `key` in `block` into `out`; a key with another number
+// of values keeps the previous values (and says so).
+template <class T>
+void readExact(const ParseNode* block, const char* key, T* out, int count, const char* context,
+               bool (*read)(const ParseNode*, T*, int)) {
+    const ParseNode* node = child(block, key);
+    if (node == nullptr) {
+        message(std::string(context) + ": camera \"View\" has no \"" + key +
+                "\"; the previous camera's value stays\n");
+        return;
+    }
+    int given = 0;
+    for (const ParseValue* v = node->valuesHead; v != nullptr; v = v->next) ++given;
+    if (given != count) {
+        message(std::string(context) + ": camera \"" + key + "\" has " + std::to_string(given) +
+                " values, " + std::to_string(count) + " needed; the previous value stays\n");
+        return;
+    }
+    read(node, out, count);
+}
+
+bool readFloats(const ParseNode* node, float* out, int count) {
+    return getFloats(node, out, count);
+}
+bool readInts(const ParseNode* node, int32_t* out, int count) {
+    return getInts(node, out, count);
+}
+
+// Signed distance, positive outside.
+float distanceTo(const Plane& plane, const Vector3& point) {
+    return plane.distance(point);
+}
+
+// The fog table of the last generated mode and density, shared by every view.
+struct FogCache {
+    int32_t mode = kFogNone;
+    float density = 0.0f;
+    GrFog_t table[GR_FOG_TABLE_SIZE] = {};
+};
+FogCache fogCache;
+
+}  // namespace
+
+LightingTables::LightingTables() {
+    constexpr float kAsinFactor = 81.48733f;  // 256 / pi
+    for (int i = 0; i < 2048; ++i) {
+        const float x = static_cast<float>(i) / 2048.0f;
+        const float root = std::sqrt(x);
+        if (i < 2048 && i <= 2047) {
+            cosStorage[2047 + i] = root;
+            cosStorage[2047 - i] = -root;
+            const float angle = std::asin(root);
+            envStorage[2047 + i] = 128.0f + kAsinFactor * angle;
+            envStorage[2047 - i] = 128.0f - kAsinFactor * angle;
+        }
+        float p = 1.0f;
+        for (int n = 0; n < 16; ++n) {
+            power[n][i] = p;
+            p *= root;
+        }
+    }
+}
+
+const LightingTables& lightingTables() {
+    static const LightingTables tables;
+    return tables;
+}
+
+SceneObject* readCamera(const ParseNode* camera, ViewSettings& s, const Renderer& renderer,
+                        const char* context) {
+    const char* label = camera->text != nullptr ? camera->text : "";
+    const std::string where = std::string(context) + " camera \"" + label + "\"";
+    const ParseNode* view = child(camera, "View");
+    if (view == nullptr) {
+        message(where + ": no \"View\"; the previous camera's settings stay\n");
+    } else {
+        int32_t window[4] = {s.windowX, s.windowY, s.windowWidth, s.windowHeight};
+        readExact<int32_t>(view, "Window", window, 4, where.c_str(), readInts);
+        if (window[2] > 0 && window[3] > 0) {
+            s.windowX = window[0];
+            s.windowY = window[1];
+            s.windowWidth = window[2];
+            s.windowHeight = window[3];
+        } else {
+            message(where + ": \"Window\" has no area; the previous window stays\n");
+        }
+        float fov[2] = {s.fovX, s.fovY};
+        readExact<float>(view, "FOV", fov, 2, where.c_str(), readFloats);
+        if (fov[0] > 0.0f && fov[0] < 3.1f && fov[1] > 0.0f && fov[1] < 3.1f) {
+            s.fovX = fov[0];
+            s.fovY = fov[1];
+        } else {
+            message(where + ": \"FOV\" angles must lie between 0 and pi; the previous ones stay\n");
+        }
+        float zclip[2] = {s.zNear, s.zFar};
+        readExact<float>(view, "ZClip", zclip, 2, where.c_str(), readFloats);
+        if (zclip[0] > 0.0f && zclip[1] > zclip[0]) {
+            s.zNear = zclip[0];
+            s.zFar = zclip[1];
+        } else {
+            message(where + ": \"ZClip\" needs 0 < near < far; the previous values stay\n");
+        }
+        int32_t rgb[3] = {0, 0, 0};
+        const ParseNode* color = child(view, "Color");
+        if (color != nullptr) {
+            rgb[0] = static_cast<int32_t>(channel(s.clearRed));
+            rgb[1] = static_cast<int32_t>(channel(s.clearGreen));
+            rgb[2] = static_cast<int32_t>(channel(s.clearBlue));
+        }
+        readExact<int32_t>(view, "Color", rgb, 3, where.c_str(), readInts);
+        if (color != nullptr) {
+            s.clearRed = static_cast<float>(rgb[0]) / 255.0f;
+            s.clearGreen = static_cast<float>(rgb[1]) / 255.0f;
+            s.clearBlue = static_cast<float>(rgb[2]) / 255.0f;
+        }
+
+        s.fogMode = kFogNone;
+        if (const ParseNode* fog = child(view, "Fog")) {
+            if (const ParseNode* fogColor = child(fog, "Color")) {
+                int32_t f[3] = {0, 0, 0};
+                if (getInts(fogColor, f, 3)) {
+                    s.fogRed = static_cast<float>(f[0]) / 255.0f;
+                    s.fogGreen = static_cast<float>(f[1]) / 255.0f;
+                    s.fogBlue = static_cast<float>(f[2]) / 255.0f;
+                } else {
+                    message(where + ": fog \"Color\" needs 3 values; the previous colour stays\n");
+                }
+            }
+            s.fogDensity = 0.00005f;
+            if (const ParseNode* density = child(fog, "Density"))
+                s.fogDensity = density->floatValue;
+            const ParseNode* mode = child(fog, "Mode");
+            const char* word = mode != nullptr && mode->text != nullptr ? mode->text : "";
+            if (std::strcmp(word, "1_Exp") == 0) {
+                s.fogMode = kFogOneMinusExp;
+            } else if (std::strcmp(word, "Exp1") == 0) {
+                s.fogMode = kFogExp;
+            } else if (std::strcmp(word, "Exp2") == 0) {
+                s.fogMode = kFogExp2;
+            } else {
+                trace("Unknown FogMode %s.\n", word);
+            }
+        }
+
+        s.hasBackground = 0;
+        s.mapN = s.mapW = s.mapS = s.mapE = s.mapU = s.mapD = nullptr;
+        if (const ParseNode* background = child(view, "Background")) {
+            s.hasBackground = 1;
+            struct MapKey {
+                const char* key;
+                Texture* ViewSettings::*field;
+            };
+            static constexpr MapKey kMaps[] = {
+                {"MapN", &ViewSettings::mapN}, {"MapW", &ViewSettings::mapW},
+                {"MapS", &ViewSettings::mapS}, {"MapE", &ViewSettings::mapE},
+                {"MapU", &ViewSettings::mapU}, {"MapD", &ViewSettings::mapD},
+            };
+            for (const MapKey& map : kMaps) {
+                const ParseNode* node = child(background, map.key);
+                if (node == nullptr || node->text == nullptr) continue;
+                Texture* texture = renderer.textures.find(node->text);
+                if (texture == nullptr) {
+                    message(where + ": background " + map.key + " names no texture \"" +
+                            node->text + "\"; that side is drawn in its colour\n");
+                }
+                s.*map.field = texture;
+            }
+        }
+    }
+
+    const ParseNode* object = child(camera, "Object");
+    const char* path = object != nullptr ? object->text : nullptr;
+    SceneObject* carrier = path != nullptr ? findObjectByPath(renderer.rootObject, path) : nullptr;
+    if (carrier == nullptr) {
+        message(
+            where +
+            (path == nullptr ? ": no \"Object\"" : ": no object \"" + std::string(path) + "\"") +
+            "; the camera is left out\n");
+    }
+    return carrier;
+}
+
+View::View(ViewSettings& viewSettings) : settings(viewSettings), tables(lightingTables()) {
+    slots.resize(kViewObjectSlots);
+    vertexBuffer.resize(kViewVertices);
+    litBitmap.resize(kViewVertices / 32 + kViewObjectSlots + 1);
+    deferred.resize(kViewDeferred);
+    sortEntries.resize(kViewDeferred);
+    clipA.resize(96);
+    clipB.resize(96);
+}
+
+View::~View() {
+    delete skyBox;
+}
+
+void View::prepare(Renderer* owner, TextureMemory* memory, const char* context) {
+    renderer = owner;
+    textureMemory = memory;
+    const ViewSettings& s = settings;
+    width = static_cast<float>(s.windowWidth);
+    height = static_cast<float>(s.windowHeight);
+    centreX = static_cast<float>(s.windowX) + width / 2.0f;
+    centreY = static_cast<float>(s.windowY) + height / 2.0f;
+    tanX = std::tan(s.fovX / 2.0f);
+    tanY = std::tan(s.fovY / 2.0f);
+    fx = (width / 2.0f) / tanX;
+    fy = (height / 2.0f) / tanY;
+    left = static_cast<float>(s.windowX);
+    right = static_cast<float>(s.windowX) + width;
+    top = static_cast<float>(s.windowY);
+    bottom = static_cast<float>(s.windowY) + height;
+    clearColour = channel(s.clearRed) << 16 | channel(s.clearGreen) << 8 | channel(s.clearBlue);
+    near = s.zNear;
+    invNear = 1.0f / s.zNear;
+    far = s.zFar;
+    invFar = 1.0f / s.zFar;
+
+    const Vector3 a{-tanX, -tanY, 1.0f}, b{tanX, -tanY, 1.0f};
+    const Vector3 c{-tanX, tanY, 1.0f}, d{tanX, tanY, 1.0f};
+    auto unit = [](const Vector3& v) { return scaled(v, 1.0f / length(v)); };
+    sideNormals[0] = unit(cross(a, c));
+    sideNormals[1] = unit(cross(d, b));
+    sideNormals[2] = unit(cross(b, a));
+    sideNormals[3] = unit(cross(c, d));
+    forward = {0.0f, 0.0f, 1.0f};
+
+    if (s.hasBackground != 0) createBackground(context);
+}
+
+void View::createBackground(const char* context) {
+    trace("CreateBackground\n");
+    SceneObject* sky = renderer->geometries.find("Sky");
+    if (sky == nullptr) {
+        message(std::string(context) +
+                ": \"Background\" needs a geometry named \"Sky\"; the view has no sky box\n");
+        return;
+    }
+    skyBox = sky->makeCopy();
+    skyBox->scale = 1000.0f;
+    skyBox->localTransform.rotation = Matrix3::fromQuaternion(skyBox->rotation);
+    skyBox->localTransform.scale = 1000.0f;
+    skyBox->localTransform.translation = Vector3{};
+    skyBox->worldTransform = skyBox->localTransform;
+    Texture* const maps[6] = {settings.mapU, settings.mapW, settings.mapN,
+                              settings.mapE, settings.mapS, settings.mapD};
+    if (skyBox->materialCount < 6) {
+        message(std::string(context) + ": the \"Sky\" geometry has " +
+                std::to_string(skyBox->materialCount) +
+                " surfaces, 6 needed; the missing sides stay empty\n");
+    }
+    for (int i = 0; i < 6 && i < skyBox->materialCount; ++i) {
+        Material& material = *skyBox->materials[i];
+        material.texture = maps[i];
+        material.renderFlags = maps[i] != nullptr ? kVariantDecal : kVariantLit;
+    }
+    trace("CreateBackground DONE\n");
+}
+
+void View::updateFrustum() {
+    const Transform& eye = camera->worldTransform;
+    const Vector3& p = eye.translation;
+    for (int i = 0; i < 4; ++i) {
+        const Vector3 n = apply(eye.rotation, sideNormals[i]);
+        sidePlanes[i] = {n.x, n.y, n.z, -dot(n, p)};
+    }
+    const Vector3 f = apply(eye.rotation, forward);
+    farPlane = Plane::fromPointNormal(add(p, scaled(f, far)), f);
+}
+
+void View::setupFog() {
+    const ViewSettings& s = settings;
+    if (s.fogMode == kFogNone) {
+        grFogMode(GR_FOG_DISABLE);
+        return;
+    }
+    if (s.fogMode != fogCache.mode || s.fogDensity != fogCache.density) {
+        fogCache.mode = s.fogMode;
+        fogCache.density = s.fogDensity;
+        if (s.fogMode == kFogOneMinusExp) {
+            for (int i = 0; i < GR_FOG_TABLE_SIZE; ++i) {
+                const float w = guFogTableIndexToW(i);
+                float f = 255.0f * (1.0f - std::exp(-s.fogDensity * w));
+                fogCache.table[i] = static_cast<GrFog_t>(std::clamp(f, 0.0f, 255.0f));
+            }
+        } else if (s.fogMode == kFogExp) {
+            guFogGenerateExp(fogCache.table, s.fogDensity);
+        } else {
+            guFogGenerateExp2(fogCache.table, s.fogDensity);
+        }
+        grFogTable(fogCache.table);
+    }
+    grFogColorValue(channel(s.fogRed) << 16 | channel(s.fogGreen) << 8 | channel(s.fogBlue));
+    grFogMode(GR_FOG_WITH_TABLE);
+}
+
+bool View::visible(const SceneObject& object) const {
+    const Vector3& centre = object.worldTransform.translation;
+    const float radius =
+        object.boundingRadius * object.worldTransform.scale / camera->worldTransform.scale;
+    for (const Plane& plane : sidePlanes) {
+        if (distanceTo(plane, centre) > radius) return false;
+    }
+    return distanceTo(farPlane, centre) <= radius;
+}
+
+// Makes the work areas large enough for this frame's objects: they grow only when a frame
+// needs more than any before.
+void View::ensureCapacity() {
+    size_t vertices = skyBox != nullptr ? static_cast<size_t>(skyBox->vertexCount) : 0;
+    size_t objects = 1;
+    size_t deferrable = 0;
+    for (int i = 0; i < renderer->drawCount; ++i) {
+        const SceneObject& o = *renderer->drawList[i];
+        vertices += static_cast<size_t>(o.vertexCount);
+        ++objects;
+        for (int m = 0; m < o.materialCount; ++m) {
+            const Material& material = *o.materials[m];
+            if ((material.renderFlags & 16) != 0) {
+                deferrable += static_cast<size_t>(material.polygonCount);
+            }
+            deferrable += static_cast<size_t>(material.spriteCount);
+        }
+    }
+    if (vertices > vertexBuffer.size()) vertexBuffer.resize(vertices);
+    const size_t bitWords = vertices / 32 + objects + 1;
+    if (bitWords > litBitmap.size()) litBitmap.resize(bitWords);
+    if (objects > slots.size()) slots.resize(objects);
+    if (deferrable > deferred.size()) {
+        deferred.resize(deferrable);
+        sortEntries.resize(deferrable);
+    }
+}
+
+ObjectSlot& View::fillSlot(int index, SceneObject& object, const Transform& cameraInverse,
+                           size_t vertexStart, size_t bitStart) {
+    ObjectSlot& slot = slots[static_cast<size_t>(index)];
+    slot.object = &object;
+    slot.toCamera = compose(cameraInverse, object.worldTransform);
+    slot.vertices = vertexBuffer.data() + vertexStart;
+    slot.litBits = litBitmap.data() + bitStart;
+    std::memset(slot.litBits, 0, (static_cast<size_t>(object.vertexCount) / 32 + 1) * 4);
+    return slot;
+}
+
+void View::transformVertices(ObjectSlot& slot) {
+    const Transform& t = slot.toCamera;
+    const SceneObject& object = *slot.object;
+    for (int i = 0; i < object.vertexCount; ++i) {
+        const Vector3 c = apply(t, object.vertices[i].position);
+        ViewVertex& v = slot.vertices[i];
+        v.xs = fx * c.x;
+        v.ys = fy * c.y;
+        v.z = c.z;
+        if (c.z > 0.0f) {
+            v.oow = 1.0f / c.z;
+            v.sx = centreX + v.xs * v.oow;
+            v.sy = centreY - v.ys * v.oow;
+        }
+    }
+    stats.verticesTransformed += object.vertexCount;
+}
+
+void View::prepareLights(ObjectSlot& slot) {
+    const SceneObject& object = *slot.object;
+    const Transform& world = object.worldTransform;
+    const float inverseScale = 1.0f / world.scale;
+    auto toObject = [&](const Vector3& p) {
+        return scaled(applyTransposed(world.rotation, sub(p, world.translation)), inverseScale);
+    };
+    slot.lightCount = 0;
+    const int count = std::min(object.lightCount, kMaxObjectLights);
+    for (int i = 0; i < count; ++i) {
+        const Light* light = object.lights[i];
+        if (light == nullptr || light->object == nullptr) continue;
+        slot.lights[slot.lightCount] = light;
+        slot.lightPositions[slot.lightCount] = toObject(light->object->worldTransform.translation);
+        ++slot.lightCount;
+    }
+    slot.cameraPosition = toObject(camera->worldTransform.translation);
+}
+
+void View::drawMaterials(ObjectSlot& slot) {
+    SceneObject& object = *slot.object;
+    for (int m = 0; m < object.materialCount; ++m) {
+        Material& material = *object.materials[m];
+        switch (material.renderFlags) {
+            case kVariantLit:
+                state.setRenderState(0x20, 0x38);
+                grColorCombine(GR_COMBINE_FUNCTION_SCALE_OTHER_ADD_LOCAL_ALPHA,
+                               GR_COMBINE_FACTOR_LOCAL, GR_COMBINE_LOCAL_ITERATED,
+                               GR_COMBINE_OTHER_ITERATED, FXFALSE);
+                drawMaterialPolygons(*this, slot, material);
+                break;
+            case kVariantDecal:
+            case kVariantLitTextured:
+            case kVariantLitReflective: {
+                Texture* texture = material.renderFlags == kVariantLitReflective
+                                       ? material.reflectionTexture
+                                       : material.texture;
+                if (texture == nullptr) break;
+                textureMemory->bindTexture(texture, material.polygonCount);
+                state.setRenderState(texture->flags, 0x3E);
+                if (material.renderFlags == kVariantDecal) {
+                    grColorCombine(GR_COMBINE_FUNCTION_SCALE_OTHER, GR_COMBINE_FACTOR_ONE,
+                                   GR_COMBINE_LOCAL_CONSTANT, GR_COMBINE_OTHER_TEXTURE, FXFALSE);
+                } else {
+                    grColorCombine(GR_COMBINE_FUNCTION_SCALE_OTHER_ADD_LOCAL_ALPHA,
+                                   GR_COMBINE_FACTOR_LOCAL, GR_COMBINE_LOCAL_ITERATED,
+                                   GR_COMBINE_OTHER_TEXTURE, FXFALSE);
+                }
+                drawMaterialPolygons(*this, slot, material);
+                break;
+            }
+            case kVariantTranslucent:
+            case kVariantTranslucentTextured:
+            case kVariantTranslucentReflective:
+                for (int p = 0; p < material.polygonCount; ++p) {
+                    Polygon& polygon = *material.polygons[p];
+                    float depth = 0.0f;
+                    if (!cullAndClassify(*this, slot, polygon, depth)) continue;
+                    DeferredPolygon& entry = deferred[static_cast<size_t>(deferredCount)];
+                    entry = {&slot, &material, &polygon, nullptr};
+                    sortEntries[static_cast<size_t>(deferredCount)].key = -depth;
+                    sortEntries[static_cast<size_t>(deferredCount)].pointer = &entry;
+                    ++deferredCount;
+                }
+                break;
+            case kVariantSprite:
+                for (int i = 0; i < material.spriteCount; ++i) {
+                    const Sprite& sprite = material.sprites[i];
+                    if (sprite.vertexIndex < 0 || sprite.vertexIndex >= object.vertexCount)
+                        continue;
+                    const ViewVertex& v = slot.vertices[sprite.vertexIndex];
+                    if (!(v.z > near && v.z <= far)) continue;
+                    const float hx = sprite.spriteSize * v.oow * fx;
+                    const float hy = sprite.spriteSize * v.oow * fy;
+                    if (!(left <= v.sx + hx && v.sx - hx <= right && top <= v.sy + hy &&
+                          v.sy - hy <= bottom)) {
+                        continue;
+                    }
+                    DeferredPolygon& entry = deferred[static_cast<size_t>(deferredCount)];
+                    entry = {&slot, &material, nullptr, &sprite};
+                    sortEntries[static_cast<size_t>(deferredCount)].key = -v.z;
+                    sortEntries[static_cast<size_t>(deferredCount)].pointer = &entry;
+                    ++deferredCount;
+                }
+                break;
+            default:
+                break;  // no drawing variant (a texture and a reflection map together)
+        }
+    }
+}
+
+void View::drawDeferred() {
+    sortByKey(sortEntries.data(), deferredCount);
+    const Material* previous = nullptr;
+    for (int i = 0; i < deferredCount; ++i) {
+        DeferredPolygon& entry =
+            *static_cast<DeferredPolygon*>(sortEntries[static_cast<size_t>(i)].pointer);
+        Material& material = *entry.material;
+        if (&material != previous) {
+            previous = &material;
+            Texture* texture = nullptr;
+            switch (material.renderFlags) {
+                case kVariantTranslucent:
+                    state.setRenderState(0x30, 0x38);
+                    grColorCombine(GR_COMBINE_FUNCTION_LOCAL, GR_COMBINE_FACTOR_ZERO,
+                                   GR_COMBINE_LOCAL_ITERATED, GR_COMBINE_OTHER_CONSTANT, FXFALSE);
+                    break;
+                case kVariantTranslucentTextured:
+                case kVariantTranslucentReflective:
+                case kVariantSprite:
+                    texture = material.renderFlags == kVariantTranslucentReflective
+                                  ? material.reflectionTexture
+                                  : material.texture;
+                    if (texture != nullptr) {
+                        const int weight = material.renderFlags == kVariantSprite
+                                               ? material.spriteCount
+                                               : material.polygonCount;
+                        textureMemory->bindTexture(texture, weight);
+                        const uint32_t extra = material.renderFlags == kVariantSprite ? 0 : 0x10;
+                        state.setRenderState(texture->flags | extra, 0x3E);
+                    } else {
+                        state.setRenderState(0x30, 0x38);
+                    }
+                    grColorCombine(GR_COMBINE_FUNCTION_SCALE_OTHER, GR_COMBINE_FACTOR_LOCAL,
+                                   GR_COMBINE_LOCAL_ITERATED, GR_COMBINE_OTHER_TEXTURE, FXFALSE);
+                    break;
+                default:
+                    break;
+            }
+        }
+        if (entry.polygon != nullptr) {
+            drawDeferredPolygon(*this, *entry.slot, material, *entry.polygon);
+        } else {
+            drawSprite(*this, *entry.slot, material, *entry.sprite);
+        }
+    }
+}
+
+void View::capture() {
+    Texture* texture = captureTexture;
+    // Only 16-bit textures take a capture: the read-back writes two bytes per texel.
+    if (texture->depthMode == kDepthAlpha8 || texture->pixels == nullptr) return;
+    const int w = std::min(texture->width, settings.windowWidth);
+    const int h = std::min(texture->height, settings.windowHeight);
+    grLfbReadRegion(GR_BUFFER_BACKBUFFER, static_cast<FxU32>(settings.windowX),
+                    static_cast<FxU32>(settings.windowY), static_cast<FxU32>(w),
+                    static_cast<FxU32>(h), static_cast<FxU32>(texture->width) * 2,
+                    texture->pixels.get());
+    texture->dirty = 1;
+}
+
+void View::renderView() {
+    stats = ViewStats{};
+    state.reset();
+    grClipWindow(static_cast<FxU32>(left), static_cast<FxU32>(top), static_cast<FxU32>(right),
+                 static_cast<FxU32>(bottom));
+    state.setRenderState(0x20, 0x30);
+    grBufferClear(clearColour, 0, 0xFFFF);
+    if (camera == nullptr) return;
+    updateFrustum();
+    ensureCapacity();
+
+    Transform cameraInverse = camera->worldTransform;
+    cameraInverse.invert();
+    deferredCount = 0;
+    size_t vertexCursor = 0;
+    size_t bitCursor = 0;
+    int slotCount = 0;
+
+    if (skyBox != nullptr) {
+        skyBox->worldTransform.translation = camera->worldTransform.translation;
+        ObjectSlot& slot = fillSlot(slotCount++, *skyBox, cameraInverse, vertexCursor, bitCursor);
+        slot.toCamera.translation = Vector3{};
+        transformVertices(slot);
+        prepareLights(slot);
+        grDepthBufferMode(GR_DEPTHBUFFER_DISABLE);
+        grDepthMask(FXFALSE);
+        grFogMode(GR_FOG_DISABLE);
+        drawMaterials(slot);
+        grDepthBufferMode(GR_DEPTHBUFFER_WBUFFER);
+        grDepthMask(FXTRUE);
+        vertexCursor += static_cast<size_t>(skyBox->vertexCount);
+        bitCursor += static_cast<size_t>(skyBox->vertexCount) / 32 + 1;
+    }
+
+    setupFog();
+
+    for (int i = 0; i < renderer->drawCount; ++i) {
+        SceneObject& object = *renderer->drawList[i];
+        if (object.materialCount == 0 || !visible(object)) continue;
+        ObjectSlot& slot = fillSlot(slotCount++, object, cameraInverse, vertexCursor, bitCursor);
+        transformVertices(slot);
+        prepareLights(slot);
+        drawMaterials(slot);
+        vertexCursor += static_cast<size_t>(object.vertexCount);
+        bitCursor += static_cast<size_t>(object.vertexCount) / 32 + 1;
+        ++stats.objectsDrawn;
+    }
+
+    stats.deferred = deferredCount;
+    drawDeferred();
+    if (captureTexture != nullptr) capture();
+}
