@@ -40,6 +40,15 @@ int valueCount(const ParseNode* node) {
     return count;
 }
 
+// Whether any material of the object is drawn with lighting (all but the decal variant).
+bool hasLitMaterial(const SceneObject& object) {
+    for (int m = 0; m < object.materialCount; ++m) {
+        const uint16_t flags = object.materials[m]->renderFlags;
+        if (flags != 9 && (flags & kRenderLitColor) == kRenderLitColor) return true;
+    }
+    return false;
+}
+
 }  // namespace
 
 Demo::Demo() = default;
@@ -243,6 +252,9 @@ SceneObject* Demo::buildGroup(const char* label, SceneObject* parent, int depth,
                 }
                 object->lights[object->lightCount++] = light;
             }
+        }
+        if (object->lightCount == 0 && hasLitMaterial(*object)) {
+            message(objectWhere + ": no lights; its lit materials show their ambient colour\n");
         }
         if (const ParseNode* brain = child(s, "Brain")) {
             createBrain(object, renderer, findFromLabelled(root, "Brain", labelOf(brain)),

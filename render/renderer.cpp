@@ -7,6 +7,7 @@
 #include "app/keyboard.h"
 #include "geometry/scene_object.h"
 #include "glide/glide.h"
+#include "render/view.h"
 #include "textures/texture.h"
 
 Brain::Brain(SceneObject* driven, Renderer* owner, const char* label)
@@ -122,6 +123,7 @@ void openDisplay(FrameContext& context, KeyboardSnapshot& snapshot, int& screenW
     grTexCombine(GR_TMU0, GR_COMBINE_FUNCTION_LOCAL, GR_COMBINE_FACTOR_ZERO,
                  GR_COMBINE_FUNCTION_LOCAL_ALPHA, GR_COMBINE_FACTOR_ZERO, FXFALSE, FXFALSE);
     grFogMode(GR_FOG_DISABLE);
+    forgetFogTable();
 
     clearKeys(snapshot);
     context.keyboard = &snapshot;

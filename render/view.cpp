@@ -68,6 +68,10 @@ FogCache fogCache;
 
 }  // namespace
 
+void forgetFogTable() {
+    fogCache = FogCache{};
+}
+
 LightingTables::LightingTables() {
     constexpr float kAsinFactor = 81.48733f;  // 256 / pi
     for (int i = 0; i < 2048; ++i) {
@@ -482,6 +486,7 @@ void View::drawMaterials(ObjectSlot& slot) {
 void View::drawDeferred() {
     sortByKey(sortEntries.data(), deferredCount);
     const Material* previous = nullptr;
+    bool iteratedAlpha = false;  // the alpha combine was set for untextured polygons
     for (int i = 0; i < deferredCount; ++i) {
         DeferredPolygon& entry =
             *static_cast<DeferredPolygon*>(sortEntries[static_cast<size_t>(i)].pointer);
@@ -494,6 +499,12 @@ void View::drawDeferred() {
                     state.setRenderState(0x30, 0x38);
                     grColorCombine(GR_COMBINE_FUNCTION_LOCAL, GR_COMBINE_FACTOR_ZERO,
                                    GR_COMBINE_LOCAL_ITERATED, GR_COMBINE_OTHER_CONSTANT, FXFALSE);
+                    // Untextured: the opacity is the iterated alpha alone. The blending state
+                    // would scale it by the alpha of whatever texture the board last used,
+                    // which leaves such polygons invisible or dependent on draw order.
+                    grAlphaCombine(GR_COMBINE_FUNCTION_LOCAL, GR_COMBINE_FACTOR_NONE,
+                                   GR_COMBINE_LOCAL_ITERATED, GR_COMBINE_OTHER_NONE, FXFALSE);
+                    iteratedAlpha = true;
                     break;
                 case kVariantTranslucentTextured:
                 case kVariantTranslucentReflective:
@@ -513,6 +524,16 @@ void View::drawDeferred() {
                     }
                     grColorCombine(GR_COMBINE_FUNCTION_SCALE_OTHER, GR_COMBINE_FACTOR_LOCAL,
                                    GR_COMBINE_LOCAL_ITERATED, GR_COMBINE_OTHER_TEXTURE, FXFALSE);
+                    if (iteratedAlpha) {
+                        // Back to the combine the state word stands for.
+                        grAlphaCombine(GR_COMBINE_FUNCTION_SCALE_OTHER,
+                                       (state.word & kTextureAlphaMap) != 0
+                                           ? GR_COMBINE_FACTOR_LOCAL
+                                           : GR_COMBINE_FACTOR_ONE,
+                                       GR_COMBINE_LOCAL_ITERATED, GR_COMBINE_OTHER_TEXTURE,
+                                       FXFALSE);
+                        iteratedAlpha = false;
+                    }
                     break;
                 default:
                     break;

@@ -174,6 +174,10 @@ class View {
     void capture();
 };
 
+// Views send a fog table to the board only when its mode or density changed; a newly
+// opened display has none, so opening one forgets the last table sent.
+void forgetFogTable();
+
 // Fills `settings` from a "Camera" entry and returns the object carrying the camera (null
 // when it names none, with a message). `textures` supplies the background maps; `root`
 // is the scene's root object; `context` names the scene in messages.

@@ -1,6 +1,7 @@
 // glide-testcard OUT.png: draws the software board's test card and writes the front buffer
 // as an 8-bit RGB PNG (5-6-5 widened by bit replication).
 #include <cstdio>
+#include <cstring>
 #include <vector>
 
 #include "glide/glide.h"
@@ -8,7 +9,11 @@
 #include "tools/png_writer.h"
 
 int main(int argc, char** argv) {
-    if (argc != 2) {
+    if (argc == 2 && (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0)) {
+        std::printf("usage: glide-testcard OUT.png\n");
+        return 0;
+    }
+    if (argc != 2 || argv[1][0] == '-') {
         std::fprintf(stderr, "usage: glide-testcard OUT.png\n");
         return 2;
     }

@@ -3,13 +3,18 @@
 // Exit status: 0 when no message was printed, 1 when any was, 2 when the file cannot be
 // opened (or the command line is wrong).
 #include <cstdio>
+#include <cstring>
 #include <string>
 
 #include "scene_lang/canonical.h"
 #include "scene_lang/parser.h"
 
 int main(int argc, char** argv) {
-    if (argc != 2) {
+    if (argc == 2 && (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0)) {
+        std::printf("usage: halcyon-check FILE\n");
+        return 0;
+    }
+    if (argc != 2 || argv[1][0] == '-') {
         std::fprintf(stderr, "usage: halcyon-check FILE\n");
         return 2;
     }

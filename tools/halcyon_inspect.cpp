@@ -21,8 +21,8 @@ namespace {
 
 constexpr double kDegrees = 57.29577951308232;
 
-void usage() {
-    std::fprintf(stderr, "usage: halcyon-inspect [--scale] [--obj OUT.obj] FILE.lwo\n");
+void usage(std::FILE* to = stderr) {
+    std::fprintf(to, "usage: halcyon-inspect [--scale] [--obj OUT.obj] FILE.lwo\n");
 }
 
 const char* orNone(const char* text) {
@@ -128,7 +128,10 @@ int main(int argc, char** argv) {
     const char* objPath = nullptr;
     const char* inputPath = nullptr;
     for (int i = 1; i < argc; ++i) {
-        if (std::strcmp(argv[i], "--scale") == 0) {
+        if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
+            usage(stdout);
+            return 0;
+        } else if (std::strcmp(argv[i], "--scale") == 0) {
             scaleFlag = true;
         } else if (std::strcmp(argv[i], "--obj") == 0 && i + 1 < argc) {
             objPath = argv[++i];

@@ -56,7 +56,8 @@ void showProgress(const Session& s) {
 void present(void* context, const uint16_t* pixels, int width, int height, int strideBytes) {
     Session& s = *static_cast<Session*>(context);
     const OfflineOptions& o = *s.options;
-    if (keeps(s, s.frame)) {
+    const bool anySink = !o.outDir.empty() || o.video != nullptr || static_cast<bool>(o.onFrame);
+    if (anySink && keeps(s, s.frame)) {
         for (int y = 0; y < height && y < kHeight; ++y) {
             std::memcpy(&s.pixels[size_t(y) * kWidth],
                         reinterpret_cast<const uint8_t*>(pixels) + size_t(y) * size_t(strideBytes),
