@@ -3,7 +3,11 @@
 // far-to-near pass), observed through the board's counters and pixels.
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <cmath>
+#include <filesystem>
+#include <fstream>
 #include <initializer_list>
 #include <memory>
 #include <vector>
@@ -17,6 +21,8 @@
 #include "render/pipeline.h"
 #include "render/renderer.h"
 #include "render/view.h"
+#include "scene_lang/parser.h"
+#include "textures/texture.h"
 #include "textures/texture_memory.h"
 
 namespace {
@@ -204,6 +210,43 @@ TEST_F(Stage, TranslucentPolygonsAreDrawnFarToNear) {
     EXPECT_GT((centre >> 5) & 63, 2 * ((centre >> 11) & 31)) << std::hex << centre;
     const uint16_t rim = pixel(170, 240);  // only the far square
     EXPECT_GT((rim >> 11) & 31, (rim >> 5) & 63) << std::hex << rim;
+}
+
+TEST_F(Stage, SpriteCutAtTheWindowEdgeStartsItsTextureThere) {
+    // A 64-texel ramp whose red grows with s, and one sprite centred on the left edge of the
+    // window: the visible half must show the ramp's right half.
+    const std::string path = (std::filesystem::temp_directory_path() /
+                              ("halcyon_ramp_" + std::to_string(getpid()) + ".raw"))
+                                 .string();
+    {
+        std::ofstream ramp(path, std::ios::binary);
+        for (int y = 0; y < 64; ++y) {
+            for (int x = 0; x < 64; ++x) ramp.put(static_cast<char>(x * 4)).put(0).put(0);
+        }
+    }
+    const std::string text = "Texture \"Ramp\" { FileName \"" + path + "\" Width 64 Height 64 }";
+    ParseResult parsed = parseText(text.c_str(), text.size());
+    Texture ramp;
+    ASSERT_TRUE(ramp.loadTexture(findFrom(parsed.tree.get(), "Texture")));
+    std::filesystem::remove(path);
+
+    mesh({{-10.0f, 0.0f, 10.0f}}, {}, kVariantSprite);
+    Material& balls = *materials_.back();
+    balls.texture = &ramp;
+    balls.ambient = 255.0f;
+    Sprite sprite{1.0f, 0};
+    balls.sprites = new Sprite[1]{sprite};
+    balls.spriteCount = 1;
+    for (float& word : vertices_[0].colorWords) word = 1.0f;
+
+    EXPECT_EQ(drawFrame(), 2u);                 // one quad
+    const int edgeRed = pixel(0, 240) >> 11;    // s just past 127.5: texel 32, red 128
+    const int innerRed = pixel(30, 240) >> 11;  // near s = 255: red about 248
+    const int outside = pixel(40, 240);         // past the sprite: the clear colour
+    EXPECT_NEAR(edgeRed, 128 >> 3, 1);
+    EXPECT_NEAR(innerRed, 248 >> 3, 1);
+    EXPECT_EQ(outside, 0);
+    balls.texture = nullptr;
 }
 
 }  // namespace
