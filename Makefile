@@ -1,6 +1,7 @@
 # Halcyon: the two commands are `make demo` and `make test`; the rest are for developers.
 BUILD    ?= build
 ASAN     ?= build/asan
+TSAN     ?= build/tsan
 DEMO_ONLY ?= build/demo-only
 FUZZDIR  ?= build/fuzz
 JOBS     ?= 2
@@ -8,7 +9,7 @@ DEMO     ?= data/tundra.wrl
 FUZZ_SECONDS ?= 60
 WERROR   ?= ON
 
-.PHONY: all demo demo-only test build build-test unit asan format format-check fuzz bench deps clean
+.PHONY: all demo demo-only test build build-test unit asan tsan format format-check fuzz bench deps clean content
 
 all: build
 
@@ -29,7 +30,7 @@ build: deps
 # every test, then the whole suite again under address and undefined-behaviour sanitizers.
 test:
 	@scripts/install-deps.sh build test
-	$(MAKE) --no-print-directory format-check unit demo-only asan
+	$(MAKE) --no-print-directory format-check unit demo-only asan tsan
 
 # Builds everything a user who only watches gets, with GoogleTest and Google Benchmark
 # hidden from CMake, so that nothing the demo needs comes to depend on them.
@@ -51,6 +52,18 @@ asan:
 	cmake --build $(ASAN) -j $(JOBS)
 	ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
 	  ctest --test-dir $(ASAN) --output-on-failure -j $(JOBS)
+
+# The tests of the code whose threads share data (window and event loop, wave output and
+# music player, the program's threads end to end) under the thread sanitizer.
+TSAN_TARGETS = platform_tests music_tests app_tests halcyon_e2e_tests halcyon
+tsan:
+	cmake -S . -B $(TSAN) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DHALCYON_TSAN=ON \
+	  -DHALCYON_BENCH=OFF -DHALCYON_WERROR=$(WERROR) -DHALCYON_REQUIRE_TESTS=ON
+	cmake --build $(TSAN) -j $(JOBS) --target $(TSAN_TARGETS)
+	@for t in platform_tests music_tests app_tests halcyon_e2e_tests; do \
+	  echo "== $$t (thread sanitizer)"; \
+	  TSAN_OPTIONS=halt_on_error=1 $(TSAN)/bin/$$t --gtest_brief=1 || exit 1; \
+	 done
 
 SOURCES = $(shell git ls-files '*.cpp' '*.h')
 format:
@@ -79,3 +92,9 @@ bench:
 
 clean:
 	rm -rf $(BUILD)
+
+# Writes the default demo's objects and textures under data/ again, byte for byte.
+content:
+	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release > /dev/null
+	cmake --build $(BUILD) -j $(JOBS) --target halcyon-tundra-content
+	$(BUILD)/bin/halcyon-tundra-content data
