@@ -125,8 +125,9 @@ struct Board {
     uint32_t trianglesDrawn = 0;
     BoardStats stats{};
 
-    bool genericOnly = false;   // debug: always run the generic pixel path
-    bool baselineOnly = false;  // debug: never run the AVX2 build of the rasteriser
+    bool genericOnly = false;        // debug: always run the generic pixel path
+    bool baselineOnly = false;       // debug: never run the AVX2 build of the rasteriser
+    bool skipRasterisation = false;  // debug: count triangles, draw and clear nothing
 
     GlidePresentFunction presenter = nullptr;
     void* presenterContext = nullptr;

@@ -16,6 +16,11 @@ void boardUseGenericPath(bool on);
 void boardUseBaselinePath(bool on);
 bool boardHasAvx2Path();
 
+// With `on`, the board draws and clears nothing: grDrawPolygonVertexList only counts its
+// fan triangles (as processed, not drawn) and grBufferClear returns at once. Benchmarks
+// use it to time the engine's own work apart from the board's pixel work.
+void boardSkipRasterisation(bool on);
+
 // True when the current render state has a specialised pixel loop.
 bool boardStateIsSpecialised();
 

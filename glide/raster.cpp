@@ -2258,8 +2258,13 @@ void drawTriangle(const GrVertex& a, const GrVertex& b, const GrVertex& c) {
 void grDrawPolygonVertexList(int n, const GrVertex v[]) {
     using namespace glide;
     if (n < 3 || v == nullptr) return;
-    const Board& bd = board();
+    Board& bd = board();
     if (bd.frame.color[0] == nullptr) return;
+    if (bd.skipRasterisation) {
+        bd.trianglesProcessed += uint32_t(n - 2);
+        bd.stats.triangles += uint64_t(n - 2);
+        return;
+    }
 #if GLIDE_HAVE_AVX2_BUILD
     if (useAvx2(bd)) {
         avx2::drawPolygon(n, v);

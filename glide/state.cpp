@@ -148,7 +148,7 @@ void grClipWindow(FxU32 minx, FxU32 miny, FxU32 maxx, FxU32 maxy) {
 void grBufferClear(GrColor_t color, GrAlpha_t, FxU16 depth) {
     Board& b = board();
     FrameBuffer& f = b.frame;
-    if (f.color[0] == nullptr) return;
+    if (f.color[0] == nullptr || b.skipRasterisation) return;
     const BoardState& s = b.state;
     const int r = int(color >> 16) & 0xFF, g = int(color >> 8) & 0xFF, bl = int(color) & 0xFF;
     const uint16_t pixel = uint16_t(((r >> 3) << 11) | ((g >> 2) << 5) | (bl >> 3));
@@ -340,6 +340,9 @@ BoardStats boardStats() {
 
 void boardUseGenericPath(bool on) {
     board().genericOnly = on;
+}
+void boardSkipRasterisation(bool on) {
+    board().skipRasterisation = on;
 }
 int boardWidth() {
     return board().frame.width;
