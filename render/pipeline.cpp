@@ -70,15 +70,17 @@ void lightVertex(View& view, ObjectSlot& slot, const Material& material, int ind
     const float k = 1.0f / (worldScale * worldScale);
     const int n = std::clamp(static_cast<int>(material.glossiness), 0, 15);
     const float v2 = dot(V, V);
+    const float invV2 = v2 > 0.0f ? 1.0f / v2 : 0.0f;
     for (int j = 0; j < slot.lightCount; ++j) {
-        const Light& light = *slot.lights[j];
         const Vector3 L = sub(slot.lightPositions[j], P);
-        const float l2 = dot(L, L);
-        if (!(l2 > 0.0f)) continue;
-        const float att = attenuation(light, l2, k);
         const float nl = dot(N, L);
-        if (nl <= 0.0f) continue;
-        const float cosine = tables.cosine[tableIndex(nl * nl / l2)];
+        if (nl <= 0.0f) continue;  // a light behind the surface adds nothing
+        const float l2 = dot(L, L);
+        const float invL2 = 1.0f / l2;
+        const Light& light = *slot.lights[j];
+        const float q = k * invL2;
+        const float att = light.quadraticIntensity * q + light.linearIntensity * std::sqrt(q);
+        const float cosine = tables.cosine[tableIndex(nl * nl * invL2)];
         const float f = material.diffuse * cosine * att;
         accR += light.red * r * f;
         accG += light.green * g * f;
@@ -86,8 +88,9 @@ void lightVertex(View& view, ObjectSlot& slot, const Material& material, int ind
         if (!translucent) {
             const Vector3 R = sub(scaled(N, 2.0f * nl), L);
             const float rv = dot(R, V);
-            if (rv > 0.0f && v2 > 0.0f) {
-                spec += tables.power[n][tableIndex(rv * rv / (l2 * v2))] * material.specular * att;
+            if (rv > 0.0f) {
+                spec +=
+                    tables.power[n][tableIndex(rv * rv * invL2 * invV2)] * material.specular * att;
             }
         }
     }
@@ -132,8 +135,8 @@ Corner cornerOf(const ViewVertex& v, const MeshVertex& mv, uint16_t flags) {
     return c;
 }
 
-GrVertex toBoard(const Corner& c) {
-    GrVertex v{};
+// Writes the fields the board reads; the others are never looked at.
+void toBoard(const Corner& c, GrVertex& v) {
     v.x = c.x;
     v.y = c.y;
     v.r = c.r;
@@ -144,7 +147,32 @@ GrVertex toBoard(const Corner& c) {
     v.tmuvtx[0].sow = c.s * c.oow;
     v.tmuvtx[0].tow = c.t * c.oow;
     v.tmuvtx[0].oow = c.oow;
-    return v;
+}
+
+// A corner in front of the near plane, straight from its view vertex.
+void emitCorner(const ViewVertex& v, const MeshVertex& mv, uint16_t flags, GrVertex& out) {
+    out.x = v.sx;
+    out.y = v.sy;
+    out.oow = v.oow;
+    out.tmuvtx[0].oow = v.oow;
+    if (flags == kVariantDecal) {
+        out.r = out.g = out.b = out.a = 255.0f;  // a decal's texel alpha comes through unchanged
+    } else {
+        out.r = v.red;
+        out.g = v.green;
+        out.b = v.blue;
+        out.a = v.alpha;
+    }
+    if (isReflective(flags)) {
+        out.tmuvtx[0].sow = v.s * v.oow;
+        out.tmuvtx[0].tow = v.t * v.oow;
+    } else if (isTextured(flags)) {
+        out.tmuvtx[0].sow = mv.u * v.oow;
+        out.tmuvtx[0].tow = mv.v * v.oow;
+    } else {
+        out.tmuvtx[0].sow = 0.0f;
+        out.tmuvtx[0].tow = 0.0f;
+    }
 }
 
 GrVertex lerp(const GrVertex& a, const GrVertex& b, float u) {
@@ -274,7 +302,7 @@ void drawPolygon(View& view, ObjectSlot& slot, const Material& material, const P
         const ViewVertex& va = slot.vertices[ia];
         const ViewVertex& vb = slot.vertices[ib];
         const bool inA = va.z > view.near, inB = vb.z > view.near;
-        if (inA) a[count++] = toBoard(cornerOf(va, mesh[ia], flags));
+        if (inA) emitCorner(va, mesh[ia], flags, a[count++]);
         if (inA != inB) {
             const float u = (view.near - va.z) / (vb.z - va.z);
             const Corner ca = cornerOf(va, mesh[ia], flags), cb = cornerOf(vb, mesh[ib], flags);
@@ -289,7 +317,7 @@ void drawPolygon(View& view, ObjectSlot& slot, const Material& material, const P
             c.a = mix(ca.a, cb.a);
             c.s = mix(ca.s, cb.s);
             c.t = mix(ca.t, cb.t);
-            a[count++] = toBoard(c);
+            toBoard(c, a[count++]);
         }
     }
     const float bounds[4] = {view.left, view.right, view.top, view.bottom};
@@ -303,10 +331,14 @@ void drawPolygon(View& view, ObjectSlot& slot, const Material& material, const P
 
 }  // namespace
 
-bool cullAndClassify(const View& view, const ObjectSlot& slot, const Polygon& polygon,
-                     float& depth) {
-    Classification cls = classify(view, slot, polygon);
+bool cullAndClassify(const View& view, const ObjectSlot& slot, const Polygon& polygon, float& depth,
+                     uint8_t& clipEdges) {
+    const Classification cls = classify(view, slot, polygon);
     depth = cls.depth;
+    clipEdges = 0;
+    for (int edge = kLeft; edge <= kBottom; ++edge) {
+        if (cls.clip[edge]) clipEdges = static_cast<uint8_t>(clipEdges | 1u << edge);
+    }
     return cls.kept;
 }
 
@@ -318,9 +350,12 @@ void drawMaterialPolygons(View& view, ObjectSlot& slot, Material& material) {
     }
 }
 
-void drawDeferredPolygon(View& view, ObjectSlot& slot, Material& material, Polygon& polygon) {
-    const Classification cls = classify(view, slot, polygon);
-    if (cls.kept) drawPolygon(view, slot, material, polygon, cls);
+void drawDeferredPolygon(View& view, ObjectSlot& slot, Material& material, Polygon& polygon,
+                         uint8_t clipEdges) {
+    Classification cls;
+    cls.kept = true;
+    for (int edge = kLeft; edge <= kBottom; ++edge) cls.clip[edge] = (clipEdges >> edge & 1u) != 0;
+    drawPolygon(view, slot, material, polygon, cls);
 }
 
 void drawSprite(View& view, ObjectSlot& slot, Material& material, const Sprite& sprite) {
@@ -382,7 +417,7 @@ void drawSprite(View& view, ObjectSlot& slot, Material& material, const Sprite& 
         corner.y = ys[i];
         corner.s = ss[i];
         corner.t = ts[i];
-        quad[i] = toBoard(corner);
+        toBoard(corner, quad[i]);
     }
     snapAndDraw(view, quad, 4);
 }

@@ -26,12 +26,15 @@ void drawMaterialPolygons(View& view, ObjectSlot& slot, Material& material);
 
 // Back-face test and classification. False when the polygon is not drawn; otherwise
 // `depth` is the largest z of its corners in front of the near plane (0 when none is
-// larger than 0).
-bool cullAndClassify(const View& view, const ObjectSlot& slot, const Polygon& polygon,
-                     float& depth);
+// larger than 0) and `clipEdges` the window edges it must be clipped against (bits 0..3:
+// left, right, top, bottom).
+bool cullAndClassify(const View& view, const ObjectSlot& slot, const Polygon& polygon, float& depth,
+                     uint8_t& clipEdges);
 
-// One polygon of a translucent material (21, 29, 85).
-void drawDeferredPolygon(View& view, ObjectSlot& slot, Material& material, Polygon& polygon);
+// One polygon of a translucent material (21, 29, 85), kept by cullAndClassify in this
+// frame, with the edges it gave.
+void drawDeferredPolygon(View& view, ObjectSlot& slot, Material& material, Polygon& polygon,
+                         uint8_t clipEdges);
 
 // One sprite of a sprite material (51).
 void drawSprite(View& view, ObjectSlot& slot, Material& material, const Sprite& sprite);

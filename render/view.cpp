@@ -449,9 +449,10 @@ void View::drawMaterials(ObjectSlot& slot) {
                 for (int p = 0; p < material.polygonCount; ++p) {
                     Polygon& polygon = *material.polygons[p];
                     float depth = 0.0f;
-                    if (!cullAndClassify(*this, slot, polygon, depth)) continue;
+                    uint8_t clipEdges = 0;
+                    if (!cullAndClassify(*this, slot, polygon, depth, clipEdges)) continue;
                     DeferredPolygon& entry = deferred[static_cast<size_t>(deferredCount)];
-                    entry = {&slot, &material, &polygon, nullptr};
+                    entry = {&slot, &material, &polygon, nullptr, clipEdges};
                     sortEntries[static_cast<size_t>(deferredCount)].key = -depth;
                     sortEntries[static_cast<size_t>(deferredCount)].pointer = &entry;
                     ++deferredCount;
@@ -471,7 +472,7 @@ void View::drawMaterials(ObjectSlot& slot) {
                         continue;
                     }
                     DeferredPolygon& entry = deferred[static_cast<size_t>(deferredCount)];
-                    entry = {&slot, &material, nullptr, &sprite};
+                    entry = {&slot, &material, nullptr, &sprite, 0};
                     sortEntries[static_cast<size_t>(deferredCount)].key = -v.z;
                     sortEntries[static_cast<size_t>(deferredCount)].pointer = &entry;
                     ++deferredCount;
@@ -526,12 +527,11 @@ void View::drawDeferred() {
                                    GR_COMBINE_LOCAL_ITERATED, GR_COMBINE_OTHER_TEXTURE, FXFALSE);
                     if (iteratedAlpha) {
                         // Back to the combine the state word stands for.
-                        grAlphaCombine(GR_COMBINE_FUNCTION_SCALE_OTHER,
-                                       (state.word & kTextureAlphaMap) != 0
-                                           ? GR_COMBINE_FACTOR_LOCAL
-                                           : GR_COMBINE_FACTOR_ONE,
-                                       GR_COMBINE_LOCAL_ITERATED, GR_COMBINE_OTHER_TEXTURE,
-                                       FXFALSE);
+                        grAlphaCombine(
+                            GR_COMBINE_FUNCTION_SCALE_OTHER,
+                            (state.word & kTextureAlphaMap) != 0 ? GR_COMBINE_FACTOR_LOCAL
+                                                                 : GR_COMBINE_FACTOR_ONE,
+                            GR_COMBINE_LOCAL_ITERATED, GR_COMBINE_OTHER_TEXTURE, FXFALSE);
                         iteratedAlpha = false;
                     }
                     break;
@@ -540,7 +540,7 @@ void View::drawDeferred() {
             }
         }
         if (entry.polygon != nullptr) {
-            drawDeferredPolygon(*this, *entry.slot, material, *entry.polygon);
+            drawDeferredPolygon(*this, *entry.slot, material, *entry.polygon, entry.clipEdges);
         } else {
             drawSprite(*this, *entry.slot, material, *entry.sprite);
         }

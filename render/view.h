@@ -95,6 +95,7 @@ struct DeferredPolygon {
     Material* material = nullptr;
     Polygon* polygon = nullptr;  // null for a sprite
     const Sprite* sprite = nullptr;
+    uint8_t clipEdges = 0;  // window edges the polygon crosses (see cullAndClassify)
 };
 
 // Lookup tables of the lighting, indexed by squared cosines scaled to 0..2047.
