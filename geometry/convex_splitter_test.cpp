@@ -4,11 +4,14 @@
 
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <cmath>
 #include <set>
+#include <string>
 #include <vector>
 
 #include "geometry/scene_object.h"
+#include "geometry/testing/concave_outlines.h"
 
 namespace {
 
@@ -47,14 +50,18 @@ bool isConvexAlong(const Polygon& polygon, const std::vector<Vector3>& points,
 }
 
 // Splits the outline given by `points` (in loop order) and checks the pieces: convex, the
-// same winding, the same area, closed loops of the original indices, planes set.
+// same winding, the same area, closed loops of the original indices, planes set; and
+// their number, unless `expectedPieces` is -1.
 void checkSplit(const std::vector<Vector3>& points, const std::vector<int>& loop,
                 int expectedPieces) {
     PolygonList list;
     auto original = makePolygon(loop);
     const Vector3 area = vectorArea(*original, points);
     addConvexPolygons(list, std::move(original), points.data());
-    ASSERT_EQ(static_cast<int>(list.size()), expectedPieces);
+    if (expectedPieces >= 0) {
+        ASSERT_EQ(static_cast<int>(list.size()), expectedPieces);
+    }
+    ASSERT_FALSE(list.empty());
     Vector3 total;
     const Vector3 unit = scaled(area, 1.0f / area.length());
     std::set<int> allowed(loop.begin(), loop.end());
@@ -202,6 +209,81 @@ TEST(ConvexSplitting, SplitterPiecesFollowTheRing) {
     splitter.split(square, 4);
     ASSERT_EQ(splitter.pieceCount, 1);
     EXPECT_EQ(splitter.pieces[0], (std::vector<int>{0, 1, 2, 3}));
+}
+
+TEST(ConvexSplitting, IndexedSplitGivesThePlainPieces) {
+    using namespace outlines;
+    std::vector<Point2> damaged = randomRadial(600, 5);
+    for (size_t i = 0; i < damaged.size(); i += 37) damaged[i].x = NAN;
+    for (size_t i = 5; i < damaged.size(); i += 41) damaged[i] = damaged[i - 1];
+    damaged[100].y = INFINITY;
+    struct Case {
+        const char* name;
+        std::vector<Point2> outline;
+    };
+    const Case cases[] = {
+        {"comb", comb(400)},
+        {"zigzag", zigzag(1500)},
+        {"star", star(800)},
+        {"star with shallow spikes", star(500, 0.97f)},
+        {"notched circle", notchedCircle(2000)},
+        {"spiral", spiral(1600, 6.0)},
+        {"random 1", randomRadial(2000, 1)},
+        {"random 2", randomRadial(1500, 2, 0.9f)},
+        {"random 3", randomRadial(1000, 3, 0.1f)},
+        // Turned by odd angles, straight runs are straight only to within rounding, and
+        // the crossing tests meet nearly parallel, nearly collinear edges.
+        {"turned comb with corners on its edges", rotated(subdivided(comb(120), 4), 0.3)},
+        {"turned zigzag", rotated(zigzag(1500), 0.7)},
+        {"turned star with corners on its edges", rotated(subdivided(star(150), 5), 1.1)},
+        {"far from the origin", rotated(randomRadial(800, 4), 0.2, 1e5f)},
+        // Stretched along one axis, as a plane's coordinates often are.
+        {"stretched turned zigzag", scaled(rotated(zigzag(1500), 0.3), 40.0, 3.1e7)},
+        {"squashed comb", scaled(comb(300), 1.0, 1e-9)},
+        {"tiny", scaled(randomRadial(500, 8), 1e-18, 1e-18)},
+        {"damaged", damaged},
+        {"small", randomRadial(40, 6)},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const int n = static_cast<int>(c.outline.size());
+        ConvexSplitter plain;
+        plain.split(c.outline.data(), n, INT_MAX);
+        ConvexSplitter indexed;
+        indexed.split(c.outline.data(), n, 0);
+        EXPECT_GT(plain.pieceCount, 1);
+        EXPECT_FALSE(indexed.gaveUp);
+        EXPECT_EQ(indexed.pieceCount, plain.pieceCount);
+        EXPECT_TRUE(indexed.pieces == plain.pieces);
+    }
+}
+
+TEST(ConvexSplitting, IndexedSplitGivesUpPastItsWorkLimit) {
+    const std::vector<Point2> outline = outlines::comb(400);
+    const int n = static_cast<int>(outline.size());
+    ConvexSplitter splitter;
+    splitter.workLimit = 1000;
+    splitter.split(outline.data(), n);
+    EXPECT_TRUE(splitter.gaveUp);
+    EXPECT_EQ(splitter.pieceCount, 0);
+    EXPECT_TRUE(splitter.pieces.empty());
+
+    splitter.workLimit = 0;  // the default
+    splitter.split(outline.data(), n);
+    EXPECT_FALSE(splitter.gaveUp);
+    EXPECT_GT(splitter.pieceCount, 400);
+}
+
+TEST(ConvexSplitting, CombOf32000CornersSplits) {
+    // 7999 slots: 32,000 corners, on a tilted plane.
+    const std::vector<Point2> outline = outlines::comb(7999);
+    std::vector<Vector3> points;
+    for (const Point2& p : outline) points.push_back(Vector3{p.x, p.y * 0.6f, p.y * 0.8f});
+    ASSERT_EQ(points.size(), 32000u);
+    PolygonList list;
+    addConvexPolygons(list, makePolygon(range(32000)), points.data());
+    EXPECT_GE(list.size(), 8000u);  // no piece holds two teeth
+    checkSplit(points, range(32000), static_cast<int>(list.size()));
 }
 
 }  // namespace

@@ -137,7 +137,8 @@ Material* materialFromSurface(int s, const ParseNode* geometry, const LWObjectFi
     auto* material = new Material();
     std::vector<std::unique_ptr<Polygon>> list;
     const bool doubleSided = (surface->surfaceFlags & 256) != 0;
-    for (const RawPolygon& raw : file.polygons) {
+    for (size_t i = 0; i < file.polygons.size(); ++i) {
+        const RawPolygon& raw = file.polygons[i];
         if (raw.surface != s) continue;
         auto polygon = std::make_unique<Polygon>(raw.count);
         for (int k = 0; k <= raw.count; ++k)
@@ -149,7 +150,15 @@ Material* materialFromSurface(int s, const ParseNode* geometry, const LWObjectFi
                 back->indices[k] = raw.indices[static_cast<size_t>(raw.count - k)];
             }
         }
-        addConvexPolygons(list, std::move(polygon), file.points.get());
+        // A concave polygon too complex to split within the splitter's work limit is
+        // dropped (its reversed copy would be too).
+        if (!addConvexPolygons(list, std::move(polygon), file.points.get())) {
+            geometryMessage(
+                "%s: polygon %zu (%d corners) is too complex to split into convex pieces; "
+                "dropped\n",
+                file.fileName.c_str(), i, raw.count);
+            continue;
+        }
         if (back) addConvexPolygons(list, std::move(back), file.points.get());
     }
     material->polygonCount = static_cast<int>(list.size());
@@ -275,11 +284,47 @@ void SceneObject::ComputeVertexMap() {
     }
 }
 
+namespace {
+
+// The loop position of every use of the vertex map, in map order, found by visiting the
+// loops as ComputeVertexMap does; empty when the map was not built that way.
+std::vector<int> usePositions(const SceneObject& object) {
+    const int total = object.vertexPolygonStart[object.vertexCount];
+    std::vector<int> positions(static_cast<size_t>(total), -1);
+    std::vector<int> fill(object.vertexPolygonStart.get(),
+                          object.vertexPolygonStart.get() + object.vertexCount);
+    for (int m = 0; m < object.materialCount; ++m) {
+        const Material& material = *object.materials[m];
+        for (int p = 0; p < material.polygonCount; ++p) {
+            const Polygon* polygon = material.polygons[p];
+            for (int k = 0; k < polygon->count; ++k) {
+                const int vertex = polygon->indices[k];
+                if (vertex < 0 || vertex >= object.vertexCount) continue;
+                const int use = fill[static_cast<size_t>(vertex)]++;
+                if (use >= object.vertexPolygonStart[vertex + 1] ||
+                    object.vertexPolygons[static_cast<size_t>(use)].polygon != polygon) {
+                    return {};
+                }
+                positions[static_cast<size_t>(use)] = k;
+            }
+        }
+    }
+    return positions;
+}
+
+}  // namespace
+
 void SceneObject::ComputeNormals(const TexCoord* uvTable, size_t uvCount) {
     trace("ComputeNormals()\n");
     GrowableArray<NewVertex> made;
     int madeCount = 0;
     const int oldCount = vertexCount;
+    // Each use rewrites its own loop entry (and the closing one) instead of scanning its
+    // polygon for the vertex, which for a polygon of many corners would take time
+    // quadratic in its size. The result is the same: the other entries of the vertex in
+    // the polygon are uses too, and get the same new vertex (same polygon, same material,
+    // same normal).
+    const std::vector<int> positions = usePositions(*this);
     for (int b = 0; b < oldCount; ++b) {
         const int first = madeCount;
         const int begin = vertexPolygonStart[b];
@@ -325,8 +370,13 @@ void SceneObject::ComputeNormals(const TexCoord* uvTable, size_t uvCount) {
                 fresh.vertex.v = 255.0f * uv.v;
                 fresh.material = w;
             }
-            for (int k = 0; k <= f->count; ++k) {
-                if (f->indices[k] == b) f->indices[k] = -e;
+            if (!positions.empty()) {
+                f->indices[positions[static_cast<size_t>(use)]] = -e;
+                if (f->indices[f->count] == b) f->indices[f->count] = -e;
+            } else {
+                for (int k = 0; k <= f->count; ++k) {
+                    if (f->indices[k] == b) f->indices[k] = -e;
+                }
             }
         }
     }

@@ -389,10 +389,11 @@ bool readPolygons(LWObjectFile& object, const Chunk& chunk, const char* path, in
         polygon.count = corners;
         polygon.surface = readS16(p + 2 + 2 * static_cast<size_t>(corners));
         polygon.indices.resize(static_cast<size_t>(corners) + 1);
-        int last = readS16(p + 2 * static_cast<size_t>(corners));
+        // Point indices are unsigned (0 .. 65535); counts and surface numbers are signed.
+        int last = readU16(p + 2 * static_cast<size_t>(corners));
         polygon.indices[0] = last;
         for (int k = 0; k + 1 < corners; ++k) {
-            polygon.indices[static_cast<size_t>(k) + 1] = readS16(p + 2 + 2 * k);
+            polygon.indices[static_cast<size_t>(k) + 1] = readU16(p + 2 + 2 * k);
         }
         polygon.indices[static_cast<size_t>(corners)] = last;
         object.polygons.push_back(std::move(polygon));
@@ -546,10 +547,8 @@ void LWObjectFile::dropBadPolygons(const char* path) {
         }
         if (outside) {
             if (messages++ < kMaxMessagesPerKind) {
-                geometryMessage(
-                    "%s: polygon %zu uses point %d (%d as written), outside the %d "
-                    "points; dropped\n",
-                    path, i, bad, bad & 0xFFFF, pointCount);
+                geometryMessage("%s: polygon %zu uses point %d, outside the %d points; dropped\n",
+                                path, i, bad, pointCount);
             }
             ++dropped;
             continue;

@@ -26,10 +26,11 @@
 //
 // Damaged files: chunks or sub-chunks that run past their parent or the file end, a form
 // size past the file end, names without their NUL and polygons that run past their chunk
-// are structural damage (fatal message naming the file). Polygons whose point indices lie
-// outside the point array (16-bit indices of 32768 and above read as negative) are dropped
-// with a message; surface numbers outside 1..99 and names past the 99th never touch the
-// surface slots. Nothing is ever read outside the file buffer.
+// are structural damage (fatal message naming the file). Point indices are unsigned 16-bit
+// numbers (0 .. 65535; corner counts and surface numbers are signed); polygons whose point
+// indices lie outside the point array are dropped with a message; surface numbers outside
+// 1..99 and names past the 99th never touch the surface slots. Nothing is ever read outside
+// the file buffer.
 #pragma once
 
 #include <cstddef>

@@ -9,6 +9,7 @@
 #include <cmath>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "tools/lwo_writer.h"
 
@@ -285,6 +286,50 @@ TEST(LWObjectFile, TexturePassStopsAtDetailsAndUnknownSurfaces) {
     EXPECT_TRUE(third.uvTable.empty());  // no known map: every coordinate stays 0
 }
 
+TEST(LWObjectFile, PointIndicesAreUnsigned) {
+    // One triangle over an object of `points` points (point i at (i % 256, i / 256, 0)),
+    // corners as written; kept or dropped for a point outside the object.
+    struct Case {
+        int points;
+        std::vector<int> corners;
+        int surface;
+        bool kept;
+    };
+    const Case cases[] = {
+        {40000, {32767, 32768, 39999}, 1, true}, {40000, {0, 35000, 1}, 1, true},
+        {65536, {65535, 0, 32768}, 1, true},  // the largest index there is
+        {40000, {32768, 1, 2}, -1, true},     // a detail polygon keeps its negative surface
+        {40000, {1, 2, 40000}, 1, false},     // one past the end
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(::testing::PrintToString(c.corners));
+        LwoWriter w;
+        for (int i = 0; i < c.points; ++i) {
+            w.addPoint(static_cast<float>(i % 256), static_cast<float>(i / 256), 0);
+        }
+        w.addSurfaceName("S");
+        w.addPolygon(c.corners, c.surface);
+        w.addSurface("S").text("CTEX", "Planar Image Map").vector("TSIZ", 1, 1, 1);
+        LWObjectFile file;
+        Read read = parseBytes(file, w.bytes());
+        ASSERT_TRUE(read.ok);
+        ASSERT_EQ(file.polygonCount, c.kept ? 1 : 0);
+        if (!c.kept) {
+            EXPECT_THAT(read.messages, HasSubstr("polygon 0 uses point 40000, outside the 40000"));
+            continue;
+        }
+        const RawPolygon& polygon = file.polygons[0];
+        EXPECT_THAT(polygon.indices,
+                    ::testing::ElementsAre(c.corners[2], c.corners[0], c.corners[1], c.corners[2]));
+        EXPECT_EQ(polygon.surface, c.surface);
+        if (c.surface > 0) {
+            // The planar map reached the point the index names: u = x + 0.5.
+            const int high = *std::max_element(c.corners.begin(), c.corners.end());
+            EXPECT_FLOAT_EQ(file.uv(1, high).u, static_cast<float>(high % 256) + 0.5f);
+        }
+    }
+}
+
 // Damaged files ----------------------------------------------------------------------------
 
 TEST(LWObjectFileDamage, MissingMagicAndTruncation) {
@@ -429,7 +474,7 @@ TEST(LWObjectFileDamage, BadPointIndicesDropThePolygon) {
     int s = w.addSurfaceName("S");
     w.addPolygon({0, 1, 2}, s);
     w.addPolygon({0, 1, 4}, s);      // one past the end
-    w.addPolygon({40000, 1, 2}, s);  // read as a negative index
+    w.addPolygon({40000, 1, 2}, s);  // far past the end
     w.addPolygon({1, 2, 3}, s);
     w.addSurface("S").text("CTEX", "Planar Image Map").vector("TSIZ", 1, 1, 1);
     LWObjectFile file;
@@ -439,7 +484,7 @@ TEST(LWObjectFileDamage, BadPointIndicesDropThePolygon) {
     EXPECT_THAT(file.polygons[0].indices, ::testing::ElementsAre(2, 0, 1, 2));
     EXPECT_THAT(file.polygons[1].indices, ::testing::ElementsAre(3, 1, 2, 3));
     EXPECT_THAT(read.messages, HasSubstr("test.lwo: polygon 1 uses point 4"));
-    EXPECT_THAT(read.messages, HasSubstr("polygon 2 uses point -25536 (40000 as written)"));
+    EXPECT_THAT(read.messages, HasSubstr("polygon 2 uses point 40000, outside the 4 points"));
 
     // A later PNTS replaces the points: indices are checked against the final array.
     LwoWriter later;

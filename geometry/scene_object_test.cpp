@@ -372,7 +372,7 @@ TEST(MeshBuild, MissingObjectFilesSkipTheGeometry) {
 TEST(MeshBuild, DamagedPolygonsNeverReachTheMesh) {
     LwoWriter w = makeCube("Box", true, 0);
     w.addPolygon({0, 1, 9}, 1);      // past the points
-    w.addPolygon({0, 1, 65535}, 1);  // -1 as read
+    w.addPolygon({0, 1, 65535}, 1);  // far past the points
     w.addPolygon({0, 1, 2}, 77);     // a surface with no material
     Built built = build(w, "");
     ASSERT_TRUE(built.ok);
@@ -380,7 +380,7 @@ TEST(MeshBuild, DamagedPolygonsNeverReachTheMesh) {
     EXPECT_EQ(built.object->vertexCount, 24);
     expectValidLoops(*built.object);
     EXPECT_THAT(built.messages, HasSubstr("polygon 6 uses point 9"));
-    EXPECT_THAT(built.messages, HasSubstr("polygon 7 uses point -1 (65535 as written)"));
+    EXPECT_THAT(built.messages, HasSubstr("polygon 7 uses point 65535, outside the 8 points"));
 }
 
 TEST(SceneObjects, CopiesShareTheMeshAndNeverFreeIt) {
