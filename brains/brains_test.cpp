@@ -9,8 +9,13 @@
 #include <string>
 
 #include "app/clock.h"
-#include "brains/inactive_brains.h"
+#include "brains/fountain_and_television.h"
+#include "brains/frame_rate_display.h"
 #include "brains/motion_brains.h"
+#include "brains/scrollers.h"
+#include "brains/terrain.h"
+#include "brains/user_movement.h"
+#include "brains/water_movement.h"
 #include "geometry/scene_object.h"
 #include "render/renderer.h"
 #include "scene_lang/parser.h"

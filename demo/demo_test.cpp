@@ -256,6 +256,10 @@ TEST_F(DemoRun, IncompleteDescriptionsAreReportedAndPlayOn) {
         {"Scene \"S\" { Time 0. RootObject \"G\" Camera \"C\" { Object \"Eye\" View \"V\" { "
          "Window [0, 0, 640, 480] FOV [1.5708, 1.2] ZClip [1., 100.] Color [0, 0, 0] "
          "Background \"B\" { MapN \"Nothing\" } } } } Demo \"D\" { Scene [\"S\"] }",
+         "background MapN names no texture \"Nothing\"; that side is drawn in its colour"},
+        {"Scene \"S\" { Time 0. RootObject \"G\" Camera \"C\" { Object \"Eye\" View \"V\" { "
+         "Window [0, 0, 640, 480] FOV [1.5708, 1.2] ZClip [1., 100.] Color [0, 0, 0] "
+         "Background \"B\" { MapN \"Nothing\" } } } } Demo \"D\" { Scene [\"S\"] }",
          "\"Background\" needs a geometry named \"Sky\"; the view has no sky box"},
     };
     for (const auto& c : cases) {

@@ -288,9 +288,12 @@ void Demo::loadCameras(const ParseNode* statement, const char* scene) {
         view->prepare(renderer, textureMemory, where.c_str());
         views[viewCount++] = view;
     }
+    renderer->sceneViews = views;
+    renderer->sceneViewCount = viewCount;
 }
 
 void Demo::destroyViews() {
+    if (renderer != nullptr) renderer->sceneViewCount = 0;
     for (int i = 0; i < viewCount; ++i) {
         delete views[i];
         views[i] = nullptr;

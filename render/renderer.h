@@ -17,6 +17,7 @@
 class Demo;
 class SceneObject;
 class Texture;
+class View;
 
 // One light of a scene: it shines from its object's world position.
 class Light {
@@ -66,6 +67,10 @@ class Renderer {
     Demo* demo = nullptr;
     SceneObject* rootObject = nullptr;
     FrameContext* frameContext = nullptr;
+    // The current scene's views, in camera order (set by the demo when a scene's cameras
+    // are loaded, cleared when they are destroyed); brains that capture a view read them.
+    View* const* sceneViews = nullptr;
+    int sceneViewCount = 0;
 
   private:
     void walk(SceneObject* first, const SceneObject* parent);

@@ -30,6 +30,13 @@ class Texture;
 struct ParseNode;
 struct Sprite;
 
+// A colour channel 0..1 as a byte: trunc(value * 255), limited to 0..255.
+inline uint32_t colourByte(float value) {
+    const float scaled = value * 255.0f;
+    if (!(scaled > 0.0f)) return 0;
+    return scaled >= 255.0f ? 255u : static_cast<uint32_t>(scaled);
+}
+
 // Fog modes of `ViewSettings::fogMode`.
 inline constexpr int32_t kFogNone = 0;
 inline constexpr int32_t kFogOneMinusExp = 1;  // "1_Exp"

@@ -14,35 +14,12 @@
 #include <string>
 #include <vector>
 
+#include "tests/testing/golden.h"
 #include "tools/lwo_writer.h"
-#include "tools/offline_render.h"
-#include "tools/png_writer.h"
 
 namespace {
 
 namespace fs = std::filesystem;
-
-std::string readBytes(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
-// A 64x64 RGB ".raw" image from a function of (x, y).
-template <class F>
-void writeImage(const fs::path& path, int size, F colour) {
-    std::vector<unsigned char> bytes;
-    for (int y = 0; y < size; ++y) {
-        for (int x = 0; x < size; ++x) {
-            unsigned rgb = colour(x, y);
-            bytes.push_back(static_cast<unsigned char>(rgb >> 16));
-            bytes.push_back(static_cast<unsigned char>(rgb >> 8));
-            bytes.push_back(static_cast<unsigned char>(rgb));
-        }
-    }
-    std::ofstream(path, std::ios::binary)
-        .write(reinterpret_cast<const char*>(bytes.data()),
-               static_cast<std::streamsize>(bytes.size()));
-}
 
 // A cube of side 2 whose faces all use one surface with the given settings.
 LwoWriter cube(const std::string& surface) {
@@ -96,9 +73,10 @@ class Golden : public ::testing::Test {
     void SetUp() override {
         dir_ = fs::temp_directory_path() / ("halcyon_golden_" + std::to_string(getpid()));
         fs::create_directories(dir_);
-        writeImage(dir_ / "checker.raw", 64,
-                   [](int x, int y) { return ((x / 8 + y / 8) & 1) != 0 ? 0xE8ECF4u : 0x3050A0u; });
-        writeImage(dir_ / "env.raw", 64, [](int x, int y) {
+        golden::writeImage(dir_ / "checker.raw", 64, [](int x, int y) {
+            return ((x / 8 + y / 8) & 1) != 0 ? 0xE8ECF4u : 0x3050A0u;
+        });
+        golden::writeImage(dir_ / "env.raw", 64, [](int x, int y) {
             return static_cast<unsigned>(x * 4) << 16 | static_cast<unsigned>(y * 4) << 8 | 0xC0u;
         });
         const struct {
@@ -107,8 +85,9 @@ class Golden : public ::testing::Test {
         } sky[] = {{"Up", 0x203060},   {"West", 0x304878},  {"North", 0x405890},
                    {"East", 0x304878}, {"South", 0x506AA0}, {"Down", 0xC8D0E0}};
         for (const auto& side : sky) {
-            writeImage(dir_ / (std::string("sky_") + side.name + ".raw"), 64,
-                       [&](int, int y) { return side.colour + static_cast<unsigned>(y / 4); });
+            golden::writeImage(
+                dir_ / (std::string("sky_") + side.name + ".raw"), 64,
+                [&](int, int y) { return side.colour + static_cast<unsigned>(y / 4); });
         }
         skyBox().save((dir_ / "sky.lwo").string());
 
@@ -161,36 +140,6 @@ class Golden : public ::testing::Test {
         return text;
     }
 
-    // Renders `description` and compares frame `frame` with tests/testdata/NAME.png.
-    void expectGolden(const std::string& description, const char* name, double at) {
-        const fs::path file = dir_ / (std::string(name) + ".wrl");
-        std::ofstream(file) << description;
-        OfflineOptions options;
-        options.description = file.string();
-        options.from = at;
-        options.to = at;
-        std::vector<uint16_t> frame;
-        options.onFrame = [&](int, const uint16_t* pixels) {
-            frame.assign(pixels, pixels + 640 * 480);
-        };
-        testing::internal::CaptureStderr();
-        OfflineResult result = renderOffline(options);
-        const std::string console = testing::internal::GetCapturedStderr();
-        ASSERT_TRUE(result.opened);
-        EXPECT_EQ(console, "") << name;
-        ASSERT_EQ(frame.size(), size_t{640} * 480) << name;
-
-        const fs::path rendered = dir_ / (std::string(name) + ".png");
-        ASSERT_TRUE(writePng(rendered.string().c_str(), 640, 480, frame.data()));
-        const fs::path golden = fs::path("tests/testdata") / (std::string(name) + ".png");
-        if (std::getenv("HALCYON_UPDATE_GOLDEN") != nullptr) {
-            fs::create_directories(golden.parent_path());
-            fs::copy_file(rendered, golden, fs::copy_options::overwrite_existing);
-        }
-        EXPECT_EQ(readBytes(rendered), readBytes(golden))
-            << name << ": the picture differs from " << golden << " (rendered: " << rendered << ")";
-    }
-
     fs::path dir_;
 };
 
@@ -231,8 +180,8 @@ Scene "One" {
 }
 Demo "Golden" { Scene ["One"] }
 )";
-    expectGolden(text, "render_variants", 0.5);
-    expectGolden(text, "render_variants_near", 1.5);
+    golden::expectGolden(dir_, text, "render_variants", 0.5);
+    golden::expectGolden(dir_, text, "render_variants_near", 1.5);
 }
 
 // Two views in one scene, each fog mode in turn (the views share the last camera's fog).
@@ -264,9 +213,9 @@ ObjectGroup "Field" {
     }
     text += "Demo \"Fog\" { Scene [" + list + "] }\n";
     // Each scene of 0.2 s draws frames 0..12 (the extra frame included), 13 frames each.
-    expectGolden(text, "render_fog_1exp", 6.0 / 60.0);
-    expectGolden(text, "render_fog_exp1", 19.0 / 60.0);
-    expectGolden(text, "render_fog_exp2", 32.0 / 60.0);
+    golden::expectGolden(dir_, text, "render_fog_1exp", 6.0 / 60.0);
+    golden::expectGolden(dir_, text, "render_fog_exp1", 19.0 / 60.0);
+    golden::expectGolden(dir_, text, "render_fog_exp2", 32.0 / 60.0);
 }
 
 }  // namespace

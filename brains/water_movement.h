@@ -1,0 +1,12 @@
+// Water texture scrolling (WaterMovement).
+//
+// Registered with the factory; the behaviour itself is not written yet, so each class keeps
+// the base class's behaviour (it reads nothing and does nothing each frame).
+#pragma once
+
+#include "render/brain.h"
+
+class WaterMovement : public Brain {
+  public:
+    using Brain::Brain;
+};
