@@ -293,7 +293,10 @@ void Demo::loadCameras(const ParseNode* statement, const char* scene) {
 }
 
 void Demo::destroyViews() {
-    if (renderer != nullptr) renderer->sceneViewCount = 0;
+    if (renderer != nullptr) {
+        renderer->sceneViews = nullptr;
+        renderer->sceneViewCount = 0;
+    }
     for (int i = 0; i < viewCount; ++i) {
         delete views[i];
         views[i] = nullptr;

@@ -403,14 +403,32 @@ void View::drawDeferred() {
 
 void View::capture() {
     Texture* texture = captureTexture;
-    // Only 16-bit textures take a capture: the read-back writes two bytes per texel.
+    // The read-back writes 16-bit pixels: an 8-bit texture has room for half of them.
     if (texture->depthMode == kDepthAlpha8 || texture->pixels == nullptr) return;
+    const size_t pitch = static_cast<size_t>(std::max(texture->width, 0)) * 2;
     const int w = std::min(texture->width, settings.windowWidth);
-    const int h = std::min(texture->height, settings.windowHeight);
-    grLfbReadRegion(GR_BUFFER_BACKBUFFER, static_cast<FxU32>(settings.windowX),
-                    static_cast<FxU32>(settings.windowY), static_cast<FxU32>(w),
-                    static_cast<FxU32>(h), static_cast<FxU32>(texture->width) * 2,
-                    texture->pixels.get());
+    int h = std::min(texture->height, settings.windowHeight);
+    if (w <= 0 || h <= 0) return;
+    // Never past the chain: no more rows than its bytes hold.
+    h = static_cast<int>(std::min<size_t>(static_cast<size_t>(h), texture->memorySize / pitch));
+    if (h == 0) return;
+    if (!grLfbReadRegion(GR_BUFFER_BACKBUFFER, static_cast<FxU32>(settings.windowX),
+                         static_cast<FxU32>(settings.windowY), static_cast<FxU32>(w),
+                         static_cast<FxU32>(h), static_cast<FxU32>(pitch), texture->pixels.get())) {
+        return;
+    }
+    if (texture->depthMode == kDepthArgb1555) {
+        // The screen's 5-6-5 pixels become opaque 1-5-5-5 texels.
+        for (int row = 0; row < h; ++row) {
+            uint8_t* texel = texture->pixels.get() + static_cast<size_t>(row) * pitch;
+            for (int col = 0; col < w; ++col, texel += 2) {
+                uint16_t p = 0;
+                std::memcpy(&p, texel, 2);
+                p = static_cast<uint16_t>(0x8000u | ((p >> 1) & 0x7FE0u) | (p & 0x1Fu));
+                std::memcpy(texel, &p, 2);
+            }
+        }
+    }
     texture->dirty = 1;
 }
 
