@@ -6,6 +6,7 @@
 #include <string>
 
 #include "app/console.h"
+#include "brains/brain_messages_internal.h"
 #include "brains/fountain_and_television.h"
 #include "brains/frame_rate_display.h"
 #include "brains/motion_brains.h"
@@ -84,4 +85,15 @@ void createBrain(SceneObject* object, Renderer* renderer, const ParseNode* brain
     Brain* brain = makeBrain(object, renderer, label);
     brain->load(brainEntry);  // what the brain made of its entry does not decide its place
     renderer->brains.insert(brain->name.get(), brain);
+}
+
+void reportBrain(const Brain& brain, const std::string& problem, const char* consequence) {
+    std::string text = "Brain \"";
+    text += brain.name.get();
+    text += "\": ";
+    text += problem;
+    text += "; ";
+    text += consequence;
+    text += "\n";
+    consoleWrite(text.c_str());
 }

@@ -1,11 +1,11 @@
 // The particle fountain and the live video texture.
 #include "brains/fountain_and_television.h"
-
 #include <cmath>
 #include <cstdlib>
 #include <string>
 
 #include "app/console.h"
+#include "brains/brain_messages_internal.h"
 #include "geometry/scene_object.h"
 #include "math/quaternion.h"
 #include "render/renderer.h"
@@ -27,18 +27,6 @@ constexpr float kSpeedStep = 0.00002f;
 
 // The grey level of each material, brightest first.
 constexpr float kGreyLevels[kShadeBobMaterials] = {1.0f, 0.9f, 0.8f, 0.7f, 0.6f, 0.5f, 0.4f, 0.3f};
-
-// `Brain "<name>": <problem>; <consequence>` and a line feed, on the console.
-void reportBrain(const Brain& brain, const std::string& problem, const char* consequence) {
-    std::string text = "Brain \"";
-    text += brain.name.get() != nullptr ? brain.name.get() : "";
-    text += "\": ";
-    text += problem;
-    text += "; ";
-    text += consequence;
-    text += "\n";
-    consoleWrite(text.c_str());
-}
 
 // The next value of the C library's sequence reduced to 13 bits, as a float.
 float draw13() {

@@ -1,9 +1,9 @@
 // The motion brains: keyframed paths and constant spin and drift.
 #include "brains/motion_brains.h"
-
 #include <string>
 
 #include "app/console.h"
+#include "brains/brain_messages_internal.h"
 #include "geometry/scene_object.h"
 #include "math/matrix3.h"
 #include "math/quaternion.h"
@@ -11,18 +11,6 @@
 #include "scene_lang/parse_tree.h"
 
 namespace {
-
-// `Brain "<name>": <problem>; <consequence>` and a line feed, on the console.
-void reportBrain(const Brain& brain, const std::string& problem, const char* consequence) {
-    std::string text = "Brain \"";
-    text += brain.name.get();
-    text += "\": ";
-    text += problem;
-    text += "; ";
-    text += consequence;
-    text += "\n";
-    consoleWrite(text.c_str());
-}
 
 // Reads three floats from the child `key` of `physics` into `velocity`, which stays 0
 // (with a message) when the child is missing or holds fewer than three values.

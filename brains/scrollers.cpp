@@ -1,7 +1,6 @@
 // The text scrollers: reading the "Scroller" block, the letter pool, the emission of the
 // text one character at a time, and the two ways of moving the letters.
 #include "brains/scrollers.h"
-
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -9,23 +8,12 @@
 #include <string>
 
 #include "app/console.h"
+#include "brains/brain_messages_internal.h"
 #include "geometry/scene_object.h"
 #include "render/renderer.h"
 #include "scene_lang/parse_tree.h"
 
 namespace {
-
-// `Brain "<name>": <problem>; <consequence>` and a line feed, on the console.
-void reportBrain(const Brain& brain, const std::string& problem, const char* consequence) {
-    std::string text = "Brain \"";
-    text += brain.name.get();
-    text += "\": ";
-    text += problem;
-    text += "; ";
-    text += consequence;
-    text += "\n";
-    consoleWrite(text.c_str());
-}
 
 // The same from a per-frame path: formatted into a fixed buffer, without allocating.
 void reportBrainNow(const Brain& brain, const char* problem) {

@@ -1,11 +1,11 @@
 // The fractal terrain: field generation, the lent mesh and the window that follows the camera.
 #include "brains/terrain.h"
-
 #include <cmath>
 #include <cstdint>
 #include <string>
 
 #include "app/console.h"
+#include "brains/brain_messages_internal.h"
 #include "geometry/scene_object.h"
 #include "render/renderer.h"
 #include "textures/texture.h"
@@ -17,17 +17,6 @@ constexpr int kBlockSize = 8;                 // samples between hashed block co
 constexpr char kTextureName[] = "MountainTexture";
 constexpr char kCameraName[] = "Camera";
 constexpr char kMaterialName[] = "FractalMountain";
-
-void reportBrain(const Brain& brain, const char* problem, const char* consequence) {
-    std::string text = "Brain \"";
-    text += brain.name.get();
-    text += "\": ";
-    text += problem;
-    text += "; ";
-    text += consequence;
-    text += "\n";
-    consoleWrite(text.c_str());
-}
 
 // Position over spacing, truncated toward zero. Kept within +-2^30 (a non-finite position
 // counts as 0) so that the window's index sums cannot overflow.

@@ -1,11 +1,11 @@
 // Keyboard flight and the keyframe recorder.
 #include "brains/user_movement.h"
-
 #include <cmath>
 #include <cstdio>
 #include <string>
 
 #include "app/console.h"
+#include "brains/brain_messages_internal.h"
 #include "geometry/scene_object.h"
 #include "math/matrix3.h"
 #include "render/renderer.h"
@@ -25,18 +25,6 @@ namespace {
 
 // The snapshot seen when the frame has none: every key up.
 const KeyboardSnapshot kNoKeys;
-
-// `Brain "<name>": <problem>; <consequence>` and a line feed, on the console.
-void reportBrain(const Brain& brain, const std::string& problem, const char* consequence) {
-    std::string text = "Brain \"";
-    text += brain.name.get();
-    text += "\": ";
-    text += problem;
-    text += "; ";
-    text += consequence;
-    text += "\n";
-    consoleWrite(text.c_str());
-}
 
 std::string quoted(const char* text) {
     return std::string("\"") + text + "\"";
