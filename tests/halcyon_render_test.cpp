@@ -101,10 +101,12 @@ TEST_F(RenderTool, AudioIsTheMusicFromTheFirstFrame) {
 TEST_F(RenderTool, VideoNeedsFfmpeg) {
     std::string errors;
     const bool haveFfmpeg = std::system("command -v ffmpeg > /dev/null 2>&1") == 0;
-    const int status = run("--to 0.2 --video v.mp4 demo.wrl", &errors);
+    // A quote in the name stays part of the name.
+    const int status = run("--to 0.2 --video \"it's.mp4\" demo.wrl", &errors);
     if (haveFfmpeg) {
         EXPECT_EQ(status, 0) << errors;
-        EXPECT_GT(fs::file_size(dir_ / "v.mp4"), 1000u);
+        ASSERT_TRUE(fs::exists(dir_ / "it's.mp4")) << errors;
+        EXPECT_GT(fs::file_size(dir_ / "it's.mp4"), 1000u);
     } else {
         EXPECT_EQ(status, 1);
         EXPECT_NE(errors.find("ffmpeg is not installed"), std::string::npos) << errors;

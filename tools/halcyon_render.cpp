@@ -35,6 +35,19 @@ bool number(const char* text, double& out) {
     return errno == 0 && end != text && *end == '\0';
 }
 
+// `text` as one single-quoted shell word.
+std::string shellQuoted(const std::string& text) {
+    std::string quoted = "'";
+    for (char c : text) {
+        if (c == '\'') {
+            quoted += "'\\''";
+        } else {
+            quoted += c;
+        }
+    }
+    return quoted + "'";
+}
+
 bool haveFfmpeg() {
     return std::system("command -v ffmpeg > /dev/null 2>&1") == 0;
 }
@@ -118,8 +131,8 @@ int main(int argc, char** argv) {
         std::snprintf(rate, sizeof rate, "%g", options.fps / options.every);
         std::string command = std::string("ffmpeg -y -loglevel error -f rawvideo -pix_fmt rgb24 ") +
                               "-s 640x480 -r " + rate + " -i -";
-        if (!wav.empty()) command += " -i '" + wav + "' -c:a aac -shortest";
-        command += " -c:v libx264 -pix_fmt yuv420p '" + video + "'";
+        if (!wav.empty()) command += " -i " + shellQuoted(wav) + " -c:a aac -shortest";
+        command += " -c:v libx264 -pix_fmt yuv420p " + shellQuoted(video);
         pipe = popen(command.c_str(), "w");
         if (pipe == nullptr) {
             std::fprintf(stderr, "halcyon-render: cannot start ffmpeg\n");
