@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Installs the Debian packages Halcyon needs that are not yet on this machine.
-# Usage: scripts/install-deps.sh [build|test|fuzz|bench]...
+# Usage: scripts/install-deps.sh [build|test|fuzz|bench|content]...
 set -euo pipefail
 
 packages=(g++ make cmake pkg-config libsdl2-dev libmpg123-dev libpng-dev)
@@ -11,6 +11,7 @@ for what in "$@"; do
                      libclang-rt-14-dev) ;;
     fuzz) packages+=(clang libclang-rt-14-dev) ;;
     bench) packages+=(libbenchmark-dev libosmesa6-dev) ;;
+    content) packages+=(lame) ;;
     *) echo "install-deps: unknown set '$what'" >&2; exit 2 ;;
   esac
 done

@@ -1,5 +1,5 @@
 #!/usr/bin/env python3
-"""Makes the small MPEG audio streams the music tests decode, and the placeholder music.
+"""Makes the small MPEG audio streams the music tests decode.
 
 Needs lame (the Layer II streams are written bit by bit here). Run from the repository
 root: python3 music/testdata/make_streams.py
@@ -13,7 +13,6 @@ import tempfile
 import wave
 
 HERE = os.path.dirname(os.path.abspath(__file__))
-ROOT = os.path.dirname(os.path.dirname(HERE))
 
 
 def tones(path, rate, channels, seconds, notes):
@@ -161,11 +160,6 @@ def main():
         concatenated(os.path.join(HERE, 'rate_changes.mp3'),
                      (parts['s44'], 8), (parts['s48'], 8), (parts['s22'], 16))
 
-        # The placeholder demo music: a slow arpeggio, half a minute.
-        music = os.path.join(tmp, 'music.wav')
-        tones(music, 44100, 2, 30.0,
-              [220.0, 261.63, 329.63, 392.0, 329.63, 261.63] * 5)
-        lame(music, os.path.join(ROOT, 'data', 'music', 'drift07.mp3'), '-b', '96', '--cbr')
 
     # A file of text: no frame header anywhere.
     with open(os.path.join(HERE, 'no_header.mp3'), 'wb') as f:
