@@ -1,6 +1,7 @@
 // The text scrollers: reading the "Scroller" block, the letter pool, the emission of the
 // text one character at a time, and the two ways of moving the letters.
 #include "brains/scrollers.h"
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -309,7 +310,15 @@ void SplineScroller::update() {
             slot.instance = nullptr;
             continue;
         }
-        motion->evaluate(slot.age);
+        // One motion poses every letter: past the last key a "Stop" path would leave the
+        // pose of the letter evaluated before, so a letter there holds the path's end.
+        double at = slot.age;
+        const int keyframes = motion->keyframeCount();
+        if (motion->endBehavior == kEndStop && keyframes > 0) {
+            at = std::min(at,
+                          static_cast<double>(motion->keys[static_cast<size_t>(keyframes)].time));
+        }
+        motion->evaluate(at);
         letter->rotation = motion->currentRotation;
         letter->position = motion->currentPosition;
         letter->prevSibling = nullptr;

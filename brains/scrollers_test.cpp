@@ -192,6 +192,21 @@ TEST(Scrollers, SplineLettersFollowThePathByAge) {
     EXPECT_EQ(static_cast<SplineScroller*>(stage.brain)->slots[0].instance, nullptr);
 }
 
+TEST(Scrollers, SplineLettersPastTheLastKeyHoldTheEndOfThePath) {
+    // The path ends at 1 s and letters live to 2 s: each letter past 1 s sits at the end,
+    // not where the letter posed before it was.
+    Stage stage("Class \"SplineScroller\" Scroller \"s\" { Speed 1. Text \"AB\" " +
+                std::string(kAB) +
+                " } Motion \"m\" { EndTime 2. Keyframe \"a\" { Position [0., 0., 0.] Time "
+                "0. } Keyframe \"b\" { Position [10., 0., 0.] Time 1. } }");
+    for (int i = 0; i < 9; ++i) stage.frame(0.25);
+    ASSERT_EQ(stage.chain(), "BA");  // A is past the last key, B still on the path
+    const SceneObject* b = stage.object->firstChild;
+    const SceneObject* a = b->nextSibling;
+    EXPECT_EQ(a->position.x, 10.0f);
+    EXPECT_LT(b->position.x, 10.0f);
+}
+
 TEST(Scrollers, SplineWithoutEndTimeShowsALetterForOneFrame) {
     Stage stage(std::string("Class \"SplineScroller\" Scroller \"s\" { Speed 100. Text \"A\" ") +
                 kAB + " } Motion \"m\" { Keyframe \"a\" { Time 0. } }");
