@@ -38,6 +38,7 @@
 #include "render/view.h"
 #include "tools/lwo_writer.h"
 #include "tools/offline_render.h"
+#include "tools/raw_image.h"
 
 namespace {
 
@@ -63,24 +64,6 @@ struct XorShift32 {
     float uniform() { return float(next() >> 8) * (1.0f / 16777216.0f); }  // [0, 1)
     float range(float lo, float hi) { return lo + (hi - lo) * uniform(); }
 };
-
-// An RGB ".raw" image of `size` x `size` texels from a function of (x, y).
-template <class F>
-void writeImage(const fs::path& path, int size, F colour) {
-    std::vector<unsigned char> bytes;
-    bytes.reserve(size_t(size) * size_t(size) * 3);
-    for (int y = 0; y < size; ++y) {
-        for (int x = 0; x < size; ++x) {
-            const unsigned rgb = colour(x, y);
-            bytes.push_back(static_cast<unsigned char>(rgb >> 16));
-            bytes.push_back(static_cast<unsigned char>(rgb >> 8));
-            bytes.push_back(static_cast<unsigned char>(rgb));
-        }
-    }
-    std::ofstream(path, std::ios::binary)
-        .write(reinterpret_cast<const char*>(bytes.data()),
-               static_cast<std::streamsize>(bytes.size()));
-}
 
 // Adds a polygon whose front side faces away from `inside` (the corner order is turned
 // round when needed: LightWave's front is clockwise seen from outside).
@@ -216,34 +199,6 @@ void dress(LwoWriter& w, const std::string& name, Look look, unsigned rgb, float
     }
 }
 
-// The sky box: six inward-facing faces on surfaces Up, West, North, East, South, Down.
-LwoWriter skyBox() {
-    LwoWriter w;
-    for (int z : {-1, 1}) {
-        for (int y : {-1, 1}) {
-            for (int x : {-1, 1}) w.addPoint(float(x), float(y), float(z));
-        }
-    }
-    const struct {
-        const char* name;
-        std::vector<int> corners;
-        uint16_t axis;
-    } faces[] = {
-        {"Up", {2, 3, 7, 6}, 2},   {"West", {0, 2, 6, 4}, 1},  {"North", {4, 6, 7, 5}, 4},
-        {"East", {1, 5, 7, 3}, 1}, {"South", {0, 1, 3, 2}, 4}, {"Down", {0, 4, 5, 1}, 2},
-    };
-    for (const auto& face : faces) w.addPolygon(face.corners, w.addSurfaceName(face.name));
-    for (const auto& face : faces) {
-        w.addSurface(face.name)
-            .color(255, 255, 255)
-            .text("CTEX", "Planar Image Map")
-            .word("TFLG", face.axis)
-            .vector("TSIZ", 2, 2, 2)
-            .text("TIMG", std::string("Sky") + face.name);
-    }
-    return w;
-}
-
 // The ten geometries; every cluster holds one object of each.
 struct GeometryKind {
     const char* label;
@@ -274,27 +229,28 @@ std::string vector3(float x, float y, float z) {
 // Writes the objects, textures and description into `dir`; returns the description.
 fs::path writeBusyScene(const fs::path& dir) {
     fs::create_directories(dir);
-    writeImage(dir / "marble.raw", 128, [](int x, int y) {
+    writeRawImage(dir / "marble.raw", 128, [](int x, int y) {
         const float v =
             0.5f + 0.5f * std::sin(float(x) * 0.15f + 3.0f * std::sin(float(y) * 0.07f));
         const unsigned c = unsigned(120.0f + 120.0f * v);
         return c << 16 | (c - 20u) << 8 | (c - 40u);
     });
-    writeImage(dir / "frost.raw", 64,
-               [](int x, int y) { return ((x ^ y) & 8) != 0 ? 0xD8E8F8u : 0x90B0D0u; });
-    writeImage(dir / "env.raw", 64,
-               [](int x, int y) { return unsigned(x * 4) << 16 | unsigned(y * 4) << 8 | 0xC0u; });
+    writeRawImage(dir / "frost.raw", 64,
+                  [](int x, int y) { return ((x ^ y) & 8) != 0 ? 0xD8E8F8u : 0x90B0D0u; });
+    writeRawImage(dir / "env.raw", 64, [](int x, int y) {
+        return unsigned(x * 4) << 16 | unsigned(y * 4) << 8 | 0xC0u;
+    });
     const struct {
         const char* name;
         unsigned colour;
     } sky[] = {{"Up", 0x203060},   {"West", 0x304878},  {"North", 0x405890},
                {"East", 0x304878}, {"South", 0x506AA0}, {"Down", 0x686858}};
     for (const auto& side : sky) {
-        writeImage(dir / (std::string("sky_") + side.name + ".raw"), 64,
-                   [&](int, int y) { return side.colour + unsigned(y / 4); });
+        writeRawImage(dir / (std::string("sky_") + side.name + ".raw"), 64,
+                      [&](int, int y) { return side.colour + unsigned(y / 4); });
     }
 
-    skyBox().save((dir / "sky.lwo").string());
+    makeSkyBox("Sky").save((dir / "sky.lwo").string());
     for (const GeometryKind& g : kGeometries) {
         LwoWriter w;
         if (g.shape == 0) {

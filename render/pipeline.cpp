@@ -63,7 +63,7 @@ void lightVertex(View& view, ObjectSlot& slot, const Material& material, int ind
 
     const float r = material.color[0], g = material.color[1], b = material.color[2];
     float accR = r * material.ambient, accG = g * material.ambient, accB = b * material.ambient;
-    float spec = 0.0f;
+    float highlight = 0.0f;
     // Without lights the ambient term alone colours the vertex.
     const float invN = slot.lightCount > 0 ? 1.0f / static_cast<float>(slot.lightCount) : 1.0f;
     const float worldScale = slot.object->worldTransform.scale;
@@ -89,7 +89,7 @@ void lightVertex(View& view, ObjectSlot& slot, const Material& material, int ind
             const Vector3 R = sub(scaled(N, 2.0f * nl), L);
             const float rv = dot(R, V);
             if (rv > 0.0f) {
-                spec +=
+                highlight +=
                     tables.power[n][tableIndex(rv * rv * invL2 * invV2)] * material.specular * att;
             }
         }
@@ -97,7 +97,7 @@ void lightVertex(View& view, ObjectSlot& slot, const Material& material, int ind
     out.red = std::min(255.0f, invN * accR);
     out.green = std::min(255.0f, invN * accG);
     out.blue = std::min(255.0f, invN * accB);
-    out.alpha = translucent ? material.opacity * 255.0f : std::min(100.0f, invN * spec);
+    out.alpha = translucent ? material.opacity * 255.0f : std::min(100.0f, invN * highlight);
 
     if (isReflective(flags)) {
         const float ne = dot(N, V);

@@ -43,13 +43,11 @@ LightingTables::LightingTables() {
     for (int i = 0; i < 2048; ++i) {
         const float x = static_cast<float>(i) / 2048.0f;
         const float root = std::sqrt(x);
-        if (i < 2048 && i <= 2047) {
-            cosStorage[2047 + i] = root;
-            cosStorage[2047 - i] = -root;
-            const float angle = std::asin(root);
-            envStorage[2047 + i] = 128.0f + kAsinFactor * angle;
-            envStorage[2047 - i] = 128.0f - kAsinFactor * angle;
-        }
+        cosStorage[2047 + i] = root;
+        cosStorage[2047 - i] = -root;
+        const float angle = std::asin(root);
+        envStorage[2047 + i] = 128.0f + kAsinFactor * angle;
+        envStorage[2047 - i] = 128.0f - kAsinFactor * angle;
         float p = 1.0f;
         for (int n = 0; n < 16; ++n) {
             power[n][i] = p;

@@ -24,7 +24,7 @@ class FountainScene : public ::testing::Test {
         dir_ = fs::temp_directory_path() / ("halcyon_fountain_" + std::to_string(getpid()));
         fs::create_directories(dir_);
         // A soft white ball: full alpha in the middle, none past the rim.
-        golden::writeImage(dir_ / "ball.raw", 64, [](int x, int y) {
+        writeRawImage(dir_ / "ball.raw", 64, [](int x, int y) {
             const double d = std::hypot(x - 31.5, y - 31.5) / 31.5;
             const unsigned level = d >= 1.0 ? 0u : static_cast<unsigned>(255.0 * (1.0 - d * d));
             return level * 0x010101u;

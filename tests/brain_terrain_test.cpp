@@ -18,7 +18,7 @@ class TerrainGolden : public ::testing::Test {
         dir_ = fs::temp_directory_path() / ("halcyon_terrain_" + std::to_string(getpid()));
         fs::create_directories(dir_);
         // Grass-and-rock speckle with darker stripes every 16 texels.
-        golden::writeImage(dir_ / "ground.raw", 64, [](int x, int y) {
+        writeRawImage(dir_ / "ground.raw", 64, [](int x, int y) {
             const unsigned noise = static_cast<unsigned>((x * 37 + y * 91 + x * y * 13) & 31);
             const bool stripe = (x & 15) == 0 || (y & 15) == 0;
             const unsigned g = stripe ? 120u : 200u + noise;

@@ -47,7 +47,7 @@ TEST(BrainGolden, WaterMovement) {
         fs::temp_directory_path() / ("halcyon_brain_water_" + std::to_string(getpid()));
     fs::create_directories(dir);
     // Ripples that repeat across the 64-texel edge in both directions.
-    golden::writeImage(dir / "ripples.raw", 64, [](int x, int y) {
+    writeRawImage(dir / "ripples.raw", 64, [](int x, int y) {
         const double fx = kTau * x / 64.0;
         const double fy = kTau * y / 64.0;
         const double wave = 0.5 + 0.3 * std::sin(2.0 * fx + 1.5 * std::sin(fy)) +

@@ -35,48 +35,16 @@ LwoSurface& litSurface(LwoWriter& w, const std::string& name, int r, int g, int 
         .word("GLOS", 64);
 }
 
-// The sky box: six inward-facing faces on surfaces Up, West, North, East, South, Down.
-LwoWriter skyBox() {
-    LwoWriter w;
-    for (int z : {-1, 1}) {
-        for (int y : {-1, 1}) {
-            for (int x : {-1, 1}) w.addPoint(float(x), float(y), float(z));
-        }
-    }
-    // Point index = (z+1)/2*4 + (y+1)/2*2 + (x+1)/2.
-    const struct {
-        const char* name;
-        std::vector<int> corners;
-        uint16_t axis;
-    } faces[] = {
-        {"Up", {2, 3, 7, 6}, 2},   {"West", {0, 2, 6, 4}, 1},  {"North", {4, 6, 7, 5}, 4},
-        {"East", {1, 5, 7, 3}, 1}, {"South", {0, 1, 3, 2}, 4}, {"Down", {0, 4, 5, 1}, 2},
-    };
-    for (const auto& face : faces) {
-        int s = w.addSurfaceName(face.name);
-        w.addPolygon(face.corners, s);
-    }
-    for (const auto& face : faces) {
-        w.addSurface(face.name)
-            .color(255, 255, 255)
-            .text("CTEX", "Planar Image Map")
-            .word("TFLG", face.axis)
-            .vector("TSIZ", 2, 2, 2)
-            .text("TIMG", std::string("Sky") + face.name);
-    }
-    return w;
-}
-
 // A scratch folder holding the generated objects and textures of the golden scenes.
 class Golden : public ::testing::Test {
   protected:
     void SetUp() override {
         dir_ = fs::temp_directory_path() / ("halcyon_golden_" + std::to_string(getpid()));
         fs::create_directories(dir_);
-        golden::writeImage(dir_ / "checker.raw", 64, [](int x, int y) {
+        writeRawImage(dir_ / "checker.raw", 64, [](int x, int y) {
             return ((x / 8 + y / 8) & 1) != 0 ? 0xE8ECF4u : 0x3050A0u;
         });
-        golden::writeImage(dir_ / "env.raw", 64, [](int x, int y) {
+        writeRawImage(dir_ / "env.raw", 64, [](int x, int y) {
             return static_cast<unsigned>(x * 4) << 16 | static_cast<unsigned>(y * 4) << 8 | 0xC0u;
         });
         const struct {
@@ -85,11 +53,10 @@ class Golden : public ::testing::Test {
         } sky[] = {{"Up", 0x203060},   {"West", 0x304878},  {"North", 0x405890},
                    {"East", 0x304878}, {"South", 0x506AA0}, {"Down", 0xC8D0E0}};
         for (const auto& side : sky) {
-            golden::writeImage(
-                dir_ / (std::string("sky_") + side.name + ".raw"), 64,
-                [&](int, int y) { return side.colour + static_cast<unsigned>(y / 4); });
+            writeRawImage(dir_ / (std::string("sky_") + side.name + ".raw"), 64,
+                          [&](int, int y) { return side.colour + static_cast<unsigned>(y / 4); });
         }
-        skyBox().save((dir_ / "sky.lwo").string());
+        makeSkyBox("Sky").save((dir_ / "sky.lwo").string());
 
         LwoWriter plain = cube("Plain");
         litSurface(plain, "Plain", 200, 60, 40);

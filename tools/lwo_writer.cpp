@@ -164,3 +164,34 @@ LwoWriter makeCube(const std::string& surfaceName, bool withSurface, uint16_t su
     if (withSurface) writer.addSurface(surfaceName).flags(surfaceFlags).color(255, 128, 0);
     return writer;
 }
+
+LwoWriter makeSkyBox(const std::string& imagePrefix) {
+    LwoWriter w;
+    for (int z : {-1, 1}) {
+        for (int y : {-1, 1}) {
+            for (int x : {-1, 1}) w.addPoint(float(x), float(y), float(z));
+        }
+    }
+    // Point index = (z+1)/2*4 + (y+1)/2*2 + (x+1)/2.
+    const struct {
+        const char* name;
+        std::vector<int> corners;
+        uint16_t axis;
+    } faces[] = {
+        {"Up", {2, 3, 7, 6}, 2},   {"West", {0, 2, 6, 4}, 1},  {"North", {4, 6, 7, 5}, 4},
+        {"East", {1, 5, 7, 3}, 1}, {"South", {0, 1, 3, 2}, 4}, {"Down", {0, 4, 5, 1}, 2},
+    };
+    for (const auto& face : faces) {
+        int s = w.addSurfaceName(face.name);
+        w.addPolygon(face.corners, s);
+    }
+    for (const auto& face : faces) {
+        w.addSurface(face.name)
+            .color(255, 255, 255)
+            .text("CTEX", "Planar Image Map")
+            .word("TFLG", face.axis)
+            .vector("TSIZ", 2, 2, 2)
+            .text("TIMG", imagePrefix + face.name);
+    }
+    return w;
+}

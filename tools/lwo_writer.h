@@ -62,3 +62,8 @@ void appendName(LwoBytes& out, const std::string& name);
 // A cube of side 2 centred on the origin: 8 points, 6 outward-facing quads on surface 1
 // named `surfaceName`, with an optional "SURF" carrying `surfaceFlags`.
 LwoWriter makeCube(const std::string& surfaceName, bool withSurface, uint16_t surfaceFlags);
+
+// A sky box for a "Background": a cube of side 2 whose six faces look inwards, on surfaces
+// Up, West, North, East, South, Down (the order the views give the six maps), each planar
+// mapped across its face with the image `imagePrefix` + its surface name.
+LwoWriter makeSkyBox(const std::string& imagePrefix);

@@ -629,10 +629,10 @@ LwoSurface& crystalSurface(LwoWriter& w, const char* name) {
 LwoWriter crystalsObject() {
     LwoWriter w;
     const int s = w.addSurfaceName("Crystal");
-    struct Spec {
+    struct CrystalShape {
         float x, z, ax, ay, az, radius, length, tip, twist;
     };
-    const Spec specs[] = {
+    const CrystalShape shapes[] = {
         {0.0f, 0.0f, 0.05f, 1.0f, 0.0f, 1.9f, 11.0f, 3.6f, 0.2f},
         {1.6f, 0.8f, 0.55f, 1.0f, 0.2f, 1.2f, 7.0f, 2.4f, 0.7f},
         {-1.4f, 1.0f, -0.5f, 1.0f, 0.35f, 1.3f, 8.0f, 2.6f, 0.1f},
@@ -641,7 +641,7 @@ LwoWriter crystalsObject() {
         {0.2f, 1.8f, 0.1f, 1.0f, 0.8f, 0.8f, 4.0f, 1.6f, 0.3f},
         {2.6f, -0.2f, 1.1f, 1.0f, 0.0f, 0.7f, 3.5f, 1.4f, 0.5f},
     };
-    for (const Spec& c : specs) {
+    for (const CrystalShape& c : shapes) {
         crystal(w, {c.x, -1.0f, c.z}, {c.ax, c.ay, c.az}, c.radius, c.length, c.tip, 0.0f, c.twist,
                 s);
     }

@@ -1,6 +1,6 @@
-// Golden-image helpers for end-to-end tests: generated ".raw" images, and a description
-// played by the offline renderer whose frame at a given time is compared byte for byte
-// with tests/testdata/NAME.png. With HALCYON_UPDATE_GOLDEN=1 the PNG is written anew
+// Golden-image helpers for end-to-end tests (textures come from tools/raw_image.h): a
+// description played by the offline renderer, whose frame at a given time is compared
+// byte for byte with tests/testdata/NAME.png. With HALCYON_UPDATE_GOLDEN=1 the PNG is written anew
 // instead (look at it before committing it).
 #pragma once
 
@@ -15,29 +15,13 @@
 
 #include "tools/offline_render.h"
 #include "tools/png_writer.h"
+#include "tools/raw_image.h"
 
 namespace golden {
 
 inline std::string readBytes(const std::filesystem::path& path) {
     std::ifstream in(path, std::ios::binary);
     return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
-// A square RGB ".raw" image of `size` texels; `colour(x, y)` gives 0xRRGGBB.
-template <class F>
-void writeImage(const std::filesystem::path& path, int size, F colour) {
-    std::vector<unsigned char> bytes;
-    for (int y = 0; y < size; ++y) {
-        for (int x = 0; x < size; ++x) {
-            const unsigned rgb = colour(x, y);
-            bytes.push_back(static_cast<unsigned char>(rgb >> 16));
-            bytes.push_back(static_cast<unsigned char>(rgb >> 8));
-            bytes.push_back(static_cast<unsigned char>(rgb));
-        }
-    }
-    std::ofstream(path, std::ios::binary)
-        .write(reinterpret_cast<const char*>(bytes.data()),
-               static_cast<std::streamsize>(bytes.size()));
 }
 
 // Writes `description` into `dir`, plays it on the stepped clock (60 frames per second)
