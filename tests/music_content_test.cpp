@@ -1,12 +1,14 @@
-// The default demo's music: the synthesiser's output is reproducible, exactly 30 s of
-// stereo, leaves headroom, has no offset, uses the stereo field, and the WAVE header
-// describes the samples that follow it.
+// The default demo's music: the synthesiser's output is reproducible, exactly 150 s of
+// stereo, leaves headroom, has no offset, uses the stereo field, follows the demo's six
+// scenes in loudness, ends by dying away, and the WAVE header describes the samples that
+// follow it.
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -34,16 +36,26 @@ TEST_F(MusicContent, SameBytesOnEveryRun) {
     EXPECT_TRUE(encodeWav(synthesiseMusic()) == encodeWav(*first));
 }
 
-TEST_F(MusicContent, ThirtySecondsOfStereoWithHeadroomAndNoOffset) {
+constexpr std::size_t kRate = 44100;
+
+// RMS of both channels over [from, to) seconds.
+double rmsBetween(const std::vector<int16_t>& s, double from, double to) {
+    const std::size_t begin = static_cast<std::size_t>(from * kRate) * 2;
+    const std::size_t end = static_cast<std::size_t>(to * kRate) * 2;
+    double energy = 0;
+    for (std::size_t i = begin; i < end; ++i) energy += static_cast<double>(s[i]) * s[i];
+    return std::sqrt(energy / static_cast<double>(end - begin));
+}
+
+TEST_F(MusicContent, OneHundredFiftySecondsOfStereoWithHeadroomAndNoOffset) {
     const std::vector<int16_t>& s = *first;
-    ASSERT_EQ(s.size(), 30u * 44100u * 2u);
+    ASSERT_EQ(s.size(), 150u * kRate * 2u);
     int peak = 0;
-    double sumL = 0, sumR = 0, energy = 0, differing = 0;
+    double sumL = 0, sumR = 0, differing = 0;
     for (std::size_t i = 0; i < s.size(); i += 2) {
         peak = std::max({peak, std::abs(int{s[i]}), std::abs(int{s[i + 1]})});
         sumL += s[i];
         sumR += s[i + 1];
-        energy += static_cast<double>(s[i]) * s[i] + static_cast<double>(s[i + 1]) * s[i + 1];
         differing += std::abs(s[i] - s[i + 1]);
     }
     const double frames = s.size() / 2.0;
@@ -51,29 +63,36 @@ TEST_F(MusicContent, ThirtySecondsOfStereoWithHeadroomAndNoOffset) {
     EXPECT_GT(peak, 16384);  // and not far below it: the level was set
     EXPECT_LT(std::fabs(sumL / frames), 30.0);
     EXPECT_LT(std::fabs(sumR / frames), 30.0);
-    const double rms = std::sqrt(energy / s.size());
+    const double rms = rmsBetween(s, 0.0, 150.0);
     EXPECT_GT(rms, 1000.0);  // about -30 dBFS: not near-silence
     EXPECT_LT(rms, 11000.0);
     // The channels differ on average by a good share of the signal: there is width.
     EXPECT_GT(differing / frames, rms * 0.1);
-    // Starts and ends in silence (fade-in, fade-out).
+    // Starts in silence (fade-in) and ends there.
     EXPECT_EQ(s[0], 0);
     EXPECT_LE(std::abs(int{s[s.size() - 2]}) + std::abs(int{s[s.size() - 1]}), 2);
 }
 
-TEST_F(MusicContent, EveryScenePortionHasSound) {
-    // Each 7.5 s section carries sound; the first (arrival) is quieter than the busiest.
+TEST_F(MusicContent, FollowsTheScenesAndDiesAwayAtTheEnd) {
+    // The demo's scenes: arrival, lake, crystals, mountains, aurora, flight (seconds).
+    static constexpr double kBounds[] = {0.0, 22.5, 45.0, 67.5, 97.5, 120.0, 150.0};
     const std::vector<int16_t>& s = *first;
     std::vector<double> rms;
-    const std::size_t section = 2 * 44100 * 15 / 2;
-    for (std::size_t k = 0; k < 4; ++k) {
-        double energy = 0;
-        for (std::size_t i = k * section; i < (k + 1) * section; ++i)
-            energy += static_cast<double>(s[i]) * s[i];
-        rms.push_back(std::sqrt(energy / section));
+    for (std::size_t k = 0; k + 1 < std::size(kBounds); ++k)
+        rms.push_back(rmsBetween(s, kBounds[k], kBounds[k + 1]));
+    for (const double r : rms) EXPECT_GT(r, 1000.0);
+    // The texture grows to the mountains and recedes: the mountains are the loudest scene,
+    // the arrival and the flight the quietest.
+    EXPECT_EQ(std::max_element(rms.begin(), rms.end()) - rms.begin(), 3);
+    for (std::size_t k = 1; k < 5; ++k) {
+        EXPECT_GT(rms[k], rms[0]) << "scene " << k;
+        EXPECT_GT(rms[k], rms[5]) << "scene " << k;
     }
-    for (const double r : rms) EXPECT_GT(r, 300.0);
-    EXPECT_LT(rms[0], *std::max_element(rms.begin() + 1, rms.end()));
+    // A real ending: the last chord has died away (not a cut) by the final half second.
+    const double lastBar = rmsBetween(s, 146.25, 147.25);
+    EXPECT_GT(lastBar, 300.0);
+    EXPECT_LT(rmsBetween(s, 149.0, 149.5), lastBar * 0.03);  // -30 dB
+    EXPECT_LT(rmsBetween(s, 149.5, 150.0), 10.0);            // -70 dBFS
 }
 
 TEST(MusicWav, HeaderDescribesTheSamples) {

@@ -1,5 +1,5 @@
 // halcyon-music-content OUT.wav: writes the default demo's music, synthesised from fixed
-// formulas (no samples), as a 30-second 44100 Hz 16-bit stereo WAVE file; the same bytes
+// formulas (no samples), as a 150-second 44100 Hz 16-bit stereo WAVE file; the same bytes
 // on every run. `make content` encodes it to data/music/drift07.mp3.
 #include <cerrno>
 #include <cstdio>
@@ -13,7 +13,7 @@ namespace {
 void usage(std::FILE* to) {
     std::fprintf(to,
                  "usage: halcyon-music-content OUT.wav\n"
-                 "Writes the default demo's music (30 s, 44100 Hz, 16-bit stereo WAVE),\n"
+                 "Writes the default demo's music (150 s, 44100 Hz, 16-bit stereo WAVE),\n"
                  "the same bytes on every run.\n");
 }
 

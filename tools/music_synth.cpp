@@ -1,31 +1,53 @@
-// The default demo's music: a slow D-minor progression on soft pads, a bell melody, a
-// sparse plucked bass, wind and brushes of filtered noise, a ping-pong echo on the bells
-// and a feedback-delay-network reverb. The score is data (the tables below); the
-// instruments render note by note into mix buses, then the effects run over the buses in a
-// fixed order. Oscillators use the polynomial sine below rather than the maths library, so
-// the inner loops do not depend on its last bits.
+// The default demo's music: a slow piece in D minor on soft pads, a bell melody, strings,
+// a plucked bass, a low drone, a heartbeat, wind and brushes of filtered noise, with a
+// ping-pong echo on the bells and a feedback-delay-network reverb. The score is data (the
+// tables of music_score.h); the instruments render note by note into mix buses, then the
+// effects run over the buses in a fixed order. Oscillators use the polynomial sine below
+// rather than the maths library, so the inner loops do not depend on its last bits.
 //
-// Form, 64 beats per minute, two 4/4 bars per 7.5 s section:
-//   arrival  (0-7.5 s)   wind, a dark pad, a few distant bells;
-//   lake     (7.5-15 s)  bass and brushes enter, the melody's first phrase;
-//   crystals (15-22.5 s) brighter pad, sparkling bell arpeggios over the melody;
-//   aurora   (22.5-30 s) the melody's high point, Gm - A - Dm, settling into a fade.
+// Form, 64 beats per minute, 40 bars of 3.75 s, six sections that are the demo's scenes:
+//   arrival   (bars  1-6,   0-22.5 s)  dusk: wind, a drone, a dark pad, distant bell calls;
+//   lake      (bars  7-12,  22.5-45 s) bass and brushes enter; the theme, a question
+//                                      answered;
+//   crystals  (bars 13-18,  45-67.5 s) a brighter pad, sparkling arpeggios; the theme
+//                                      inverted in a falling sequence, a half close on A;
+//   mountains (bars 19-26,  67.5-97.5 s) the fullest texture: a second theme on strings
+//                                      over a falling bass, a heartbeat, brushes in
+//                                      sixteenths; the harmony turns to F major and E-flat;
+//   aurora    (bars 27-32,  97.5-120 s) night: the theme at its peak, a shimmering pad, slow
+//                                      arpeggios across the beat, a cadence home;
+//   flight    (bars 33-40,  120-150 s) the coda: the arrival's calls and harmony return, the
+//                                      theme sounds once more, and the last D minor chord
+//                                      dies away before the end.
 #include "tools/music_synth.h"
 
 #include <algorithm>
 #include <array>
 #include <cmath>
 #include <cstddef>
+#include <iterator>
+
+#include "tools/music_score.h"
 
 namespace {
 
 constexpr double kRate = kMusicSampleRate;
 constexpr double kTwoPi = 6.283185307179586;
-constexpr int kSixteenths = 128;  // the piece in sixteenth notes: 8 bars of 16
+constexpr int kSixteenthsPerBar = 16;
+constexpr int kSixteenths = kMusicBars * kSixteenthsPerBar;  // the piece in sixteenth notes
 
-// First frame of sixteenth `n` (exact: 1323000 frames over 128 sixteenths).
+// Sixteenth index of a score position (bars counted from 1).
+constexpr int sixteenth(int bar, int at) {
+    return (bar - 1) * kSixteenthsPerBar + at;
+}
+
+// First frame of sixteenth `n` (exact: 6615000 frames over 640 sixteenths).
 int frameOf(int n) {
     return static_cast<int>(static_cast<int64_t>(n) * kMusicFrames / kSixteenths);
+}
+
+int frameAt(int bar, int at) {
+    return frameOf(sixteenth(bar, at));
 }
 
 // sin(2 pi t) for t in turns, by reflection into [-1/4, 1/4] and a Taylor polynomial
@@ -120,104 +142,70 @@ void panGains(double pan, double& left, double& right) {
 }
 
 // ---------------------------------------------------------------------------------------
-// The score.
+// Reading the score.
 
-struct Chord {
-    int start, length;  // sixteenths
-    std::array<int, 4> notes;
-    double cutoffHz;  // pad brightness
-};
+static_assert(std::size(score::kWind) == kMusicBars + 1, "one wind level per bar and the end");
 
-constexpr std::array<Chord, 9> kChords = {{
-    {0, 16, {50, 57, 64, 65}, 650.0},     // Dm(add9)
-    {16, 16, {46, 53, 57, 62}, 750.0},    // Bbmaj7
-    {32, 16, {55, 58, 62, 65}, 950.0},    // Gm7
-    {48, 16, {53, 57, 62, 64}, 1050.0},   // Dm(add9)/F
-    {64, 16, {53, 57, 58, 62}, 1500.0},   // Bbmaj7
-    {80, 16, {55, 60, 62, 64}, 1700.0},   // C(add9)
-    {96, 8, {55, 58, 62, 65}, 1900.0},    // Gm7
-    {104, 8, {52, 57, 61, 64}, 1600.0},   // A
-    {112, 16, {50, 57, 62, 65}, 1000.0},  // Dm
-}};
+// The chords follow one another in time order without gaps or overlaps, the last one
+// starting its release at the final bar.
+constexpr bool chordsTileThePiece() {
+    int next = 0;
+    for (const score::Chord& chord : score::kChords) {
+        if (sixteenth(chord.bar, chord.at) != next || chord.length <= 0) return false;
+        next += chord.length;
+    }
+    return next == sixteenth(kMusicBars, 0);
+}
+static_assert(chordsTileThePiece(), "the chords must cover bars 1 to 39 in order");
 
-struct Note {
-    int start, length;  // sixteenths
-    int midi;
-    double velocity;  // 0..1
-};
+template <std::size_t N>
+constexpr bool notesInsideThePiece(const score::Note (&notes)[N]) {
+    for (const score::Note& note : notes) {
+        if (note.bar < 1 || note.at < 0 || note.at >= kSixteenthsPerBar || note.length <= 0 ||
+            sixteenth(note.bar, note.at) + note.length > kSixteenths)
+            return false;
+    }
+    return true;
+}
+static_assert(notesInsideThePiece(score::kMelody) && notesInsideThePiece(score::kCalls) &&
+                  notesInsideThePiece(score::kStrings),
+              "every note must start and end within the piece");
 
-// The bell melody.
-constexpr std::array<Note, 33> kMelody = {{
-    // arrival: distant calls
-    {4, 8, 81, 0.45},
-    {10, 6, 76, 0.35},
-    {20, 6, 77, 0.40},
-    {26, 6, 69, 0.35},
-    // lake: the first phrase
-    {32, 4, 74, 0.70},
-    {36, 4, 77, 0.65},
-    {40, 4, 79, 0.75},
-    {44, 2, 77, 0.55},
-    {46, 2, 74, 0.55},
-    {48, 4, 76, 0.65},
-    {52, 6, 81, 0.75},
-    {58, 2, 79, 0.55},
-    {60, 2, 77, 0.55},
-    {62, 2, 76, 0.50},
-    // crystals: the phrase rises
-    {64, 6, 82, 0.75},
-    {70, 2, 81, 0.60},
-    {72, 4, 77, 0.65},
-    {76, 4, 74, 0.55},
-    {80, 4, 79, 0.70},
-    {84, 2, 76, 0.60},
-    {86, 2, 84, 0.65},
-    {88, 8, 86, 0.80},
-    // aurora: the high point and the way down
-    {96, 4, 86, 0.85},
-    {100, 2, 84, 0.70},
-    {102, 2, 82, 0.70},
-    {104, 4, 81, 0.75},
-    {108, 2, 79, 0.60},
-    {110, 2, 76, 0.55},
-    {112, 6, 74, 0.70},
-    {118, 4, 81, 0.40},
-    {122, 6, 77, 0.30},
-    {124, 4, 86, 0.20},
-    {126, 2, 74, 0.15},
-}};
+int chordStart(const score::Chord& chord) {
+    return sixteenth(chord.bar, chord.at);
+}
 
-// The plucked bass.
-constexpr std::array<Note, 14> kBass = {{
-    {16, 12, 34, 0.45},
-    {32, 10, 43, 0.70},
-    {42, 6, 50, 0.50},
-    {48, 10, 41, 0.70},
-    {58, 6, 45, 0.50},
-    {64, 10, 34, 0.75},
-    {74, 6, 41, 0.55},
-    {80, 10, 36, 0.75},
-    {90, 6, 43, 0.55},
-    {96, 6, 43, 0.80},
-    {102, 2, 50, 0.50},
-    {104, 8, 45, 0.80},
-    {112, 16, 38, 0.75},
-    {122, 6, 38, 0.30},
-}};
+// The chord sounding at sixteenth `n` (the table is in time order).
+const score::Chord& chordAt(int n) {
+    const score::Chord* found = &score::kChords[0];
+    for (const score::Chord& chord : score::kChords) {
+        if (chordStart(chord) <= n) found = &chord;
+    }
+    return *found;
+}
+
+// Smooth 0..1 ramp.
+double smoothStep(double x) {
+    x = std::clamp(x, 0.0, 1.0);
+    return x * x * (3.0 - 2.0 * x);
+}
 
 // ---------------------------------------------------------------------------------------
 // Instruments.
 
 // Pad: three detuned saws per chord note, spread across the field, through two one-pole
-// low-passes; a slow attack and a release that overlaps the next chord.
+// low-passes; a slow attack and a release that overlaps the next chord. Where the chord
+// asks for air, a pair of sines an octave up, a few cents apart, beat slowly on either
+// side: the shimmer of the aurora.
 void renderPads(Buses& buses) {
     static constexpr std::array<double, 3> kDetune = {0.99596, 1.0, 1.00405};  // -7, 0, +7 cents
     static constexpr std::array<double, 3> kSpread = {-0.7, 0.0, 0.7};
-    const double attack = 1.1 * kRate, release = 1.4 * kRate;
+    const double attack = 1.1 * kRate;
     uint32_t seed = 17;
-    for (const Chord& chord : kChords) {
-        const int begin = frameOf(chord.start);
-        const int held = frameOf(chord.start + chord.length) - begin;
+    for (const score::Chord& chord : score::kChords) {
+        const int begin = frameOf(chordStart(chord));
+        const int held = frameOf(chordStart(chord) + chord.length) - begin;
+        const double release = chord.releaseSeconds * kRate;
         const int end = std::min(kMusicFrames, begin + held + static_cast<int>(release));
         const double cut = onePole(chord.cutoffHz), cutOpen = onePole(chord.cutoffHz * 1.6);
         for (std::size_t n = 0; n < chord.notes.size(); ++n) {
@@ -228,11 +216,12 @@ void renderPads(Buses& buses) {
                 phase[v] = (start.next() + 1.0) * 0.5;
                 panGains(kSpread[v] * (n % 2 ? -1.0 : 1.0), gainL[v], gainR[v]);
             }
+            const double airLow = 2.0 * hz * 0.9988 / kRate, airHigh = 2.0 * hz * 1.0012 / kRate;
+            double airPhaseL = phase[0], airPhaseR = phase[2];
             double l1 = 0, l2 = 0, r1 = 0, r2 = 0;
             for (int f = begin; f < end; ++f) {
                 const double t = f - begin;
-                double env = std::min(1.0, t / attack);
-                env = env * env * (3.0 - 2.0 * env);
+                double env = smoothStep(t / attack);
                 if (t > held) env *= std::max(0.0, 1.0 - (t - held) / release);
                 double left = 0, right = 0;
                 for (std::size_t v = 0; v < 3; ++v) {
@@ -250,23 +239,44 @@ void renderPads(Buses& buses) {
                 r1 += a * (right - r1);
                 r2 += a * (r1 - r2);
                 const std::size_t i = static_cast<std::size_t>(f);
-                const double g = 0.04 * env;
-                buses.left[i] += l2 * g;
-                buses.right[i] += r2 * g;
-                buses.reverb[i] += (l2 + r2) * g * 0.35;
+                const double g = 0.04 * chord.level * env;
+                double outL = l2 * g, outR = r2 * g;
+                if (chord.air > 0.0) {
+                    const double airGain = 0.012 * chord.air * env;
+                    outL += sineTurns(airPhaseL) * airGain;
+                    outR += sineTurns(airPhaseR) * airGain;
+                    airPhaseL += airLow;
+                    airPhaseR += airHigh;
+                    if (airPhaseL >= 1.0) airPhaseL -= 1.0;
+                    if (airPhaseR >= 1.0) airPhaseR -= 1.0;
+                }
+                buses.left[i] += outL;
+                buses.right[i] += outR;
+                buses.reverb[i] += (outL + outR) * 0.35;
             }
         }
     }
 }
 
+// How much of a bell goes to the dry mix, the echo and the reverb.
+struct BellSends {
+    double dry, echo, reverb;
+};
+
+constexpr BellSends kNearBell = {1.0, 0.45, 0.6};
+constexpr BellSends kFarBell = {0.35, 0.8, 1.4};  // the calls: mostly echo and hall
+constexpr BellSends kSparkleBell = {1.0, 0.25, 0.6};
+
 // Celesta bell: two-operator FM at a 1:4 ratio (odd harmonics, a clear pitch) whose
 // brightness decays faster than its level, plus the inharmonic 2.76 partial of a struck
-// bar that dies away sooner still; panned by pitch, sent to echo and reverb.
+// bar that dies away sooner still. It rings for four times its decay time, the last quarter
+// of that fading to nothing so the cut is silent.
 void renderBell(Buses& buses, int startFrame, double hz, double velocity, double pan,
-                double ringSeconds, double echoSend) {
+                double ringSeconds, const BellSends& sends) {
     const int end =
         std::min(kMusicFrames, startFrame + static_cast<int>(ringSeconds * 4.0 * kRate));
     const double fall = decayPerFrame(ringSeconds), brightFall = decayPerFrame(ringSeconds * 0.25);
+    const double tail = ringSeconds * kRate;
     double gainL, gainR;
     panGains(pan, gainL, gainR);
     double env = velocity, index = 1.7 * velocity + 0.5;
@@ -274,7 +284,7 @@ void renderBell(Buses& buses, int startFrame, double hz, double velocity, double
     double carrier = 0, modulator = 0, high = 0;
     for (int f = startFrame; f < end; ++f) {
         const double t = f - startFrame;
-        const double onset = std::min(1.0, t / (0.004 * kRate));
+        const double onset = std::min({1.0, t / (0.004 * kRate), (end - f) / tail});
         const double s =
             sineTurns(carrier + index * sineTurns(modulator) * 0.159) + 0.2 * env * sineTurns(high);
         carrier += dCarrier;
@@ -287,79 +297,203 @@ void renderBell(Buses& buses, int startFrame, double hz, double velocity, double
         env *= fall;
         index *= brightFall;
         const std::size_t i = static_cast<std::size_t>(f);
-        buses.left[i] += out * gainL;
-        buses.right[i] += out * gainR;
-        buses.echo[i] += out * echoSend;
-        buses.reverb[i] += out * 0.6;
+        buses.left[i] += out * gainL * sends.dry;
+        buses.right[i] += out * gainR * sends.dry;
+        buses.echo[i] += out * sends.echo;
+        buses.reverb[i] += out * sends.reverb;
     }
 }
 
+// The melody and the calls, panned by pitch, ringing longer on longer notes.
 void renderMelody(Buses& buses) {
-    for (const Note& note : kMelody) {
-        const double pan = std::clamp((note.midi - 77) * 0.06, -0.5, 0.5);
-        const double ring = 0.9 + note.length * 0.12;
-        renderBell(buses, frameOf(note.start), noteHz(note.midi), note.velocity, pan, ring, 0.45);
+    auto play = [&](const score::Note& note, const BellSends& sends) {
+        const double pan = std::clamp((note.midi - 79) * 0.06, -0.5, 0.5);
+        const double ring = 0.9 + std::min(note.length, 12) * 0.12;
+        renderBell(buses, frameAt(note.bar, note.at), noteHz(note.midi), note.velocity, pan, ring,
+                   sends);
+    };
+    for (const score::Note& note : score::kMelody) play(note, kNearBell);
+    for (const score::Note& note : score::kCalls) play(note, kFarBell);
+}
+
+// Arpeggios: soft high bells walking the chord's voicing, alternating sides, swelling over
+// each span.
+void renderArpeggios(Buses& buses) {
+    static constexpr std::array<std::size_t, 8> kOrder = {0, 2, 1, 3, 2, 1, 3, 2};
+    for (const score::Arpeggio& span : score::kArpeggios) {
+        const int first = sixteenth(span.fromBar, 0), last = sixteenth(span.toBar + 1, 0);
+        std::size_t k = 0;
+        for (int n = first; n < last; n += span.step, ++k) {
+            const int midi = chordAt(n).notes[kOrder[k % kOrder.size()]] + 12 * span.octaves;
+            const double swell =
+                span.level * (0.6 + 0.4 * sineTurns(0.5 * (n - first) / (last - first)));
+            const double pan = k % 2 ? 0.75 : -0.75;
+            renderBell(buses, frameOf(n), noteHz(midi), swell, pan, span.ringSeconds, kSparkleBell);
+        }
     }
 }
 
-// Crystals: soft high arpeggios of the chord tones, alternating sides.
-void renderSparkles(Buses& buses) {
-    static constexpr std::array<int, 8> kOrder = {0, 2, 1, 3, 2, 1, 3, 2};
-    for (int n = 64; n < 104; ++n) {
-        if (n >= 96 && n % 2) continue;  // thinning out into the aurora
-        const Chord* chord = &kChords[0];
-        for (const Chord& c : kChords) {
-            if (c.start <= n) chord = &c;
+// Strings: three detuned saws per note with a vibrato that grows in, a bowed attack and a
+// long release, through two one-pole low-passes that follow the pitch.
+void renderStrings(Buses& buses) {
+    static constexpr std::array<double, 3> kDetune = {0.99712, 1.0, 1.00289};  // -5, 0, +5 cents
+    static constexpr std::array<double, 3> kSpread = {-0.5, 0.05, 0.55};
+    const double attack = 0.25 * kRate, release = 0.7 * kRate, vibratoIn = 0.6 * kRate;
+    std::array<double, 3> gainL{}, gainR{};
+    for (std::size_t v = 0; v < 3; ++v) panGains(kSpread[v], gainL[v], gainR[v]);
+    int count = 0;
+    for (const score::Note& note : score::kStrings) {
+        const int begin = frameAt(note.bar, note.at);
+        const int held = frameOf(sixteenth(note.bar, note.at) + note.length) - begin;
+        const int end = std::min(kMusicFrames, begin + held + static_cast<int>(release));
+        const double hz = noteHz(note.midi);
+        const double a = onePole(std::min(2400.0, hz * 3.0));
+        std::array<double, 3> phase = {0.0, 0.31, 0.67};
+        const double vibratoStart = 0.27 * count++;  // turns: the bows are never in step
+        double l1 = 0, l2 = 0, r1 = 0, r2 = 0;
+        for (int f = begin; f < end; ++f) {
+            const double t = f - begin;
+            double env = smoothStep(t / attack);
+            if (t > held) env *= std::max(0.0, 1.0 - (t - held) / release);
+            const double depth = 0.004 * smoothStep(t / vibratoIn);
+            const double vibrato = 1.0 + depth * sineTurns(vibratoStart + t * (5.2 / kRate));
+            double left = 0, right = 0;
+            for (std::size_t v = 0; v < 3; ++v) {
+                const double dt = hz * kDetune[v] * vibrato / kRate;
+                const double s = sawBlep(phase[v], dt);
+                phase[v] += dt;
+                if (phase[v] >= 1.0) phase[v] -= 1.0;
+                left += s * gainL[v];
+                right += s * gainR[v];
+            }
+            l1 += a * (left - l1);
+            l2 += a * (l1 - l2);
+            r1 += a * (right - r1);
+            r2 += a * (r1 - r2);
+            const double g = 0.12 * note.velocity * env;
+            const std::size_t i = static_cast<std::size_t>(f);
+            buses.left[i] += l2 * g;
+            buses.right[i] += r2 * g;
+            buses.reverb[i] += (l2 + r2) * g * 0.5;
         }
-        const int midi = chord->notes[static_cast<std::size_t>(kOrder[n % 8])] + 24;
-        const double swell = 0.18 + 0.12 * sineTurns((n - 64) / 80.0);
-        const double pan = n % 2 ? 0.75 : -0.75;
-        renderBell(buses, frameOf(n), noteHz(midi), swell, pan, 0.35, 0.25);
     }
 }
 
 // Plucked bass: a sine and its octave with a quick attack and a falling tone.
+void renderBassNote(Buses& buses, int startSixteenth, int length, int midi, double velocity) {
+    const int begin = frameOf(startSixteenth);
+    const double seconds = (frameOf(startSixteenth + length) - begin) / kRate;
+    const int end = std::min(kMusicFrames, begin + static_cast<int>((seconds + 0.8) * kRate));
+    const double hz = noteHz(midi) / kRate;
+    const double fall = decayPerFrame(0.35 + seconds * 0.35), toneFall = decayPerFrame(0.12);
+    double env = velocity, tone = 0.5, phase = 0, lp = 0;
+    const double a = onePole(400.0);
+    for (int f = begin; f < end; ++f) {
+        const double t = f - begin;
+        const double onset = std::min(1.0, t / (0.006 * kRate));
+        double release = 1.0;
+        if (t > seconds * kRate)
+            release = std::max(0.0, 1.0 - (t - seconds * kRate) / (0.8 * kRate));
+        const double s =
+            sineTurns(phase) + tone * sineTurns(2.0 * phase) + 0.5 * tone * sineTurns(3.0 * phase);
+        phase += hz;
+        if (phase >= 1.0) phase -= 1.0;
+        lp += a * (s - lp);
+        const double out = lp * env * onset * release * 0.18;
+        env *= fall;
+        tone *= toneFall;
+        const std::size_t i = static_cast<std::size_t>(f);
+        buses.left[i] += out;
+        buses.right[i] += out;
+        buses.reverb[i] += out * 0.12;
+    }
+}
+
+// The bass line: each section's rhythm over the chords' bass notes. A hit that falls on the
+// first sixteenth of a chord sounds the bass note itself, so every change is marked.
 void renderBass(Buses& buses) {
-    for (const Note& note : kBass) {
-        const int begin = frameOf(note.start);
-        const double seconds = (frameOf(note.start + note.length) - begin) / kRate;
-        const int end = std::min(kMusicFrames, begin + static_cast<int>((seconds + 0.8) * kRate));
-        const double hz = noteHz(note.midi) / kRate;
-        const double fall = decayPerFrame(0.35 + seconds * 0.35), toneFall = decayPerFrame(0.12);
-        double env = note.velocity, tone = 0.5, phase = 0, lp = 0;
-        const double a = onePole(400.0);
-        for (int f = begin; f < end; ++f) {
-            const double t = f - begin;
-            const double onset = std::min(1.0, t / (0.006 * kRate));
-            double release = 1.0;
-            if (t > seconds * kRate)
-                release = std::max(0.0, 1.0 - (t - seconds * kRate) / (0.8 * kRate));
-            const double s = sineTurns(phase) + tone * sineTurns(2.0 * phase) +
-                             0.5 * tone * sineTurns(3.0 * phase);
-            phase += hz;
-            if (phase >= 1.0) phase -= 1.0;
-            lp += a * (s - lp);
-            const double out = lp * env * onset * release * 0.18;
-            env *= fall;
-            tone *= toneFall;
-            const std::size_t i = static_cast<std::size_t>(f);
-            buses.left[i] += out;
-            buses.right[i] += out;
-            buses.reverb[i] += out * 0.12;
+    for (const score::BassHit& hit : score::kBassHits) {
+        for (int bar = hit.fromBar; bar <= hit.toBar; ++bar) {
+            const int n = sixteenth(bar, hit.at);
+            const score::Chord& chord = chordAt(n);
+            const int interval = chordStart(chord) == n ? 0 : hit.interval;
+            renderBassNote(buses, n, hit.length, chord.bass + interval, hit.velocity);
         }
     }
 }
 
-// Level of the wind (0..1) through the piece, in seconds: it greets the arrival, drops
-// under the melody and rises again with the aurora.
+// Drone: a low note and its fifth, each a pair of sines a hair apart on either side,
+// swelling in and out over four seconds and breathing slowly.
+void renderDrones(Buses& buses) {
+    const double swell = 4.0 * kRate;
+    for (const score::Drone& drone : score::kDrones) {
+        const int begin = frameAt(drone.fromBar, 0);
+        const int end = std::min(kMusicFrames, frameAt(drone.toBar + 1, 0));
+        const double root = noteHz(drone.midi) / kRate, fifth = noteHz(drone.midi + 7) / kRate;
+        std::array<double, 4> phase{};
+        const std::array<double, 4> step = {root * 0.9996, root * 1.0004, fifth * 1.0003,
+                                            fifth * 0.9997};
+        for (int f = begin; f < end; ++f) {
+            const double env =
+                smoothStep((f - begin) / swell) * smoothStep((end - 1 - f) / swell) * drone.level;
+            const double breath = 0.8 + 0.2 * sineTurns((f - begin) * (0.09 / kRate));
+            std::array<double, 4> s{};
+            for (std::size_t k = 0; k < 4; ++k) {
+                s[k] = sineTurns(phase[k]) + 0.3 * sineTurns(2.0 * phase[k]);
+                phase[k] += step[k];
+                if (phase[k] >= 1.0) phase[k] -= 1.0;
+            }
+            const double g = 0.032 * env * breath;
+            const std::size_t i = static_cast<std::size_t>(f);
+            const double left = (s[0] + 0.45 * s[2]) * g, right = (s[1] + 0.45 * s[3]) * g;
+            buses.left[i] += left;
+            buses.right[i] += right;
+            buses.reverb[i] += (left + right) * 0.25;
+        }
+    }
+}
+
+// Heartbeat: a soft sine thump falling from about 100 Hz to 42 Hz, "lub" on the beat and a
+// quieter "dub" a dotted eighth later, on beats one and three (or one only).
+void renderHeartbeats(Buses& buses) {
+    struct Beat {
+        int at;
+        double level;
+    };
+    static constexpr std::array<Beat, 2> kBeat = {{{0, 1.0}, {3, 0.55}}};
+    const double fall = decayPerFrame(0.16), sweepFall = decayPerFrame(0.03);
+    const int length = static_cast<int>(0.9 * kRate);
+    for (const score::HeartbeatSpan& span : score::kHeartbeats) {
+        for (int bar = span.fromBar; bar <= span.toBar; ++bar) {
+            for (int half = 0; half < span.perBar; ++half) {
+                for (const Beat& beat : kBeat) {
+                    const int begin = frameAt(bar, half * 8 + beat.at);
+                    const int end = std::min(kMusicFrames, begin + length);
+                    double env = span.level * beat.level, sweep = 1.0, phase = 0.0;
+                    for (int f = begin; f < end; ++f) {
+                        const double onset = std::min(1.0, (f - begin) / (0.003 * kRate));
+                        const double out = sineTurns(phase) * env * onset * 0.2;
+                        phase += (42.0 + 58.0 * sweep) / kRate;
+                        if (phase >= 1.0) phase -= 1.0;
+                        env *= fall;
+                        sweep *= sweepFall;
+                        const std::size_t i = static_cast<std::size_t>(f);
+                        buses.left[i] += out;
+                        buses.right[i] += out;
+                        buses.reverb[i] += out * 0.05;
+                    }
+                }
+            }
+        }
+    }
+}
+
+// Level of the wind (0..1) at `seconds`, between the per-bar points of the score.
 double windLevel(double seconds) {
-    static constexpr std::array<double, 9> kPoints = {0.0, 0.9,  0.85, 0.35, 0.3,
-                                                      0.3, 0.55, 0.4,  0.15};
-    const double x = seconds / 30.0 * 8.0;
-    const int i = std::min(7, static_cast<int>(x));
+    const double x = seconds / 3.75;
+    const int i = std::clamp(static_cast<int>(x), 0, kMusicBars - 1);
     const double w = x - i;
-    return kPoints[static_cast<std::size_t>(i)] * (1.0 - w) +
-           kPoints[static_cast<std::size_t>(i) + 1] * w;
+    return score::kWind[i] * (1.0 - w) + score::kWind[i + 1] * w;
 }
 
 // Wind: independent noise per side through a slowly sweeping band-pass.
@@ -387,34 +521,36 @@ void renderWind(Buses& buses) {
     }
 }
 
-// Brushes: short band-passed noise bursts on the eighths from the lake on, a longer swish
-// on beats two and four.
+// Brushes: short band-passed noise bursts on the section's grid, a longer swish on beats
+// two and four.
 void renderBrushes(Buses& buses) {
     Noise noise(0xC0FFEEu);
-    for (int n = 32; n < 120; n += 2) {
-        const bool backbeat = n % 8 == 4;
-        const double section = n < 64 ? 0.55 : n < 96 ? 0.8 : 0.65;
-        const double level = (backbeat ? 1.0 : n % 4 == 2 ? 0.35 : 0.5) * section * 0.07;
-        double gainL, gainR;
-        panGains(backbeat ? 0.3 : -0.15, gainL, gainR);
-        const int begin = frameOf(n) + (backbeat ? 0 : 120);
-        const double length = backbeat ? 0.22 : 0.07;
-        const int end = std::min(kMusicFrames, begin + static_cast<int>(length * 4.0 * kRate));
-        const double fall = decayPerFrame(length);
-        const double a = onePole(3500.0), soft = onePole(9000.0);
-        double env = level, lp = 0, top = 0;
-        for (int f = begin; f < end; ++f) {
-            const double t = f - begin;
-            const double onset = std::min(1.0, t / ((backbeat ? 0.03 : 0.002) * kRate));
-            const double x = noise.next();
-            lp += a * (x - lp);
-            top += soft * (x - lp - top);  // the band 3.5-9 kHz: a brush, not a hiss
-            const double out = top * env * onset * 1.4;
-            env *= fall;
-            const std::size_t i = static_cast<std::size_t>(f);
-            buses.left[i] += out * gainL;
-            buses.right[i] += out * gainR;
-            buses.reverb[i] += out * 0.3;
+    const double a = onePole(3500.0), soft = onePole(9000.0);
+    for (const score::BrushSpan& span : score::kBrushes) {
+        for (int n = sixteenth(span.fromBar, 0); n < sixteenth(span.toBar + 1, 0); n += span.step) {
+            const bool backbeat = n % 8 == 4;
+            const double accent = backbeat ? 1.0 : n % 4 == 0 ? 0.5 : n % 2 == 0 ? 0.35 : 0.25;
+            const double level = accent * span.level * 0.1;
+            double gainL, gainR;
+            panGains(backbeat ? 0.3 : -0.15, gainL, gainR);
+            const int begin = frameOf(n) + (backbeat ? 0 : 120);
+            const double length = backbeat ? 0.22 : 0.07;
+            const int end = std::min(kMusicFrames, begin + static_cast<int>(length * 4.0 * kRate));
+            const double fall = decayPerFrame(length);
+            double env = level, lp = 0, top = 0;
+            for (int f = begin; f < end; ++f) {
+                const double t = f - begin;
+                const double onset = std::min(1.0, t / ((backbeat ? 0.03 : 0.002) * kRate));
+                const double x = noise.next();
+                lp += a * (x - lp);
+                top += soft * (x - lp - top);  // the band 3.5-9 kHz: a brush, not a hiss
+                const double out = top * env * onset * 1.4;
+                env *= fall;
+                const std::size_t i = static_cast<std::size_t>(f);
+                buses.left[i] += out * gainL;
+                buses.right[i] += out * gainR;
+                buses.reverb[i] += out * 0.3;
+            }
         }
     }
 }
@@ -497,17 +633,21 @@ void renderReverb(Buses& buses) {
 
 std::vector<int16_t> synthesiseMusic() {
     Buses buses(kMusicFrames);
+    renderDrones(buses);
     renderPads(buses);
+    renderStrings(buses);
     renderMelody(buses);
-    renderSparkles(buses);
+    renderArpeggios(buses);
     renderBass(buses);
+    renderHeartbeats(buses);
     renderWind(buses);
     renderBrushes(buses);
     renderEcho(buses);
     renderReverb(buses);
 
     // Remove any offset, then shape: a short fade-in, a gentle raised-cosine fade over the
-    // last four seconds, and a level that puts the loudest sample at -3 dBFS.
+    // last four seconds (the last chord has almost died away by then; this takes the
+    // reverb's tail to silence), and a level that puts the loudest sample at -3 dBFS.
     double meanL = 0, meanR = 0;
     for (int f = 0; f < kMusicFrames; ++f) {
         meanL += buses.left[static_cast<std::size_t>(f)];
