@@ -159,6 +159,9 @@ void Mountain::buildMesh() {
     material.texture = terrainTexture;
     material.renderFlags =
         terrainTexture != nullptr ? kRenderLitColor | kRenderTextured : kRenderLitColor;
+    // White, so the terrain shows its texture's own colours: a new material's colour is
+    // the default magenta, which would tint the whole landscape.
+    material.color[0] = material.color[1] = material.color[2] = 1.0f;
     material.ambient = 76.5f;
     material.diffuse = 497.25f;
     material.specular = 30.0f;

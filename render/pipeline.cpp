@@ -361,8 +361,10 @@ void drawDeferredPolygon(View& view, ObjectSlot& slot, Material& material, Polyg
 void drawSprite(View& view, ObjectSlot& slot, Material& material, const Sprite& sprite) {
     const ViewVertex& v = slot.vertices[sprite.vertexIndex];
     if (!(v.z > view.near && v.z <= view.far)) return;
-    const float hx = sprite.spriteSize * v.oow * view.fx;
-    const float hy = sprite.spriteSize * v.oow * view.fy;
+    // The size is in object units, like the centre: scaled with the object.
+    const float size = sprite.spriteSize * slot.toCamera.scale;
+    const float hx = size * v.oow * view.fx;
+    const float hy = size * v.oow * view.fy;
     float x0 = v.sx - hx, x1 = v.sx + hx, y0 = v.sy - hy, y1 = v.sy + hy;
     float s0 = 0.0f, s1 = 255.0f, t0 = 0.0f, t1 = 255.0f;
     if (x0 < view.left) {

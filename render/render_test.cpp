@@ -249,4 +249,34 @@ TEST_F(Stage, SpriteCutAtTheWindowEdgeStartsItsTextureThere) {
     balls.texture = nullptr;
 }
 
+TEST_F(Stage, SpriteSizeIsInObjectUnits) {
+    // A white sprite of half size 2 on an object scaled by 0.5, its centre 10 units ahead:
+    // the quad reaches 1 world unit to each side of its centre.
+    const std::string path = (std::filesystem::temp_directory_path() /
+                              ("halcyon_white_" + std::to_string(getpid()) + ".raw"))
+                                 .string();
+    std::ofstream(path, std::ios::binary) << std::string(64 * 64 * 3, '\xFF');
+    const std::string text = "Texture \"White\" { FileName \"" + path + "\" Width 64 Height 64 }";
+    ParseResult parsed = parseText(text.c_str(), text.size());
+    Texture white;
+    ASSERT_TRUE(white.loadTexture(findFrom(parsed.tree.get(), "Texture")));
+    std::filesystem::remove(path);
+
+    mesh({{0.0f, 0.0f, 20.0f}}, {}, kVariantSprite);
+    object_.scale = 0.5f;
+    Material& balls = *materials_.back();
+    balls.texture = &white;
+    balls.ambient = 255.0f;
+    balls.sprites = new Sprite[1]{Sprite{2.0f, 0}};
+    balls.spriteCount = 1;
+    for (float& word : vertices_[0].colorWords) word = 1.0f;
+    EXPECT_EQ(drawFrame(), 2u);
+    const float half = view_->fx / 10.0f;  // pixels
+    const int inside = static_cast<int>(320.0f + 0.8f * half);
+    const int outside = static_cast<int>(320.0f + 1.2f * half);
+    EXPECT_NE(pixel(inside, 240), 0) << "half width " << half;
+    EXPECT_EQ(pixel(outside, 240), 0) << "half width " << half;
+    balls.texture = nullptr;
+}
+
 }  // namespace

@@ -317,8 +317,9 @@ void View::drawMaterials(ObjectSlot& slot) {
                         continue;
                     const ViewVertex& v = slot.vertices[sprite.vertexIndex];
                     if (!(v.z > near && v.z <= far)) continue;
-                    const float hx = sprite.spriteSize * v.oow * fx;
-                    const float hy = sprite.spriteSize * v.oow * fy;
+                    const float size = sprite.spriteSize * slot.toCamera.scale;
+                    const float hx = size * v.oow * fx;
+                    const float hy = size * v.oow * fy;
                     if (!(left <= v.sx + hx && v.sx - hx <= right && top <= v.sy + hy &&
                           v.sy - hy <= bottom)) {
                         continue;

@@ -24,6 +24,22 @@ inline std::string readBytes(const std::filesystem::path& path) {
     return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
+// Compares a 640x480 RGB565 frame with tests/testdata/NAME.png (written anew instead with
+// HALCYON_UPDATE_GOLDEN=1); the frame is kept as DIR/NAME.png for a person to look at.
+inline void expectGoldenFrame(const std::filesystem::path& dir, const char* name,
+                              const uint16_t* pixels) {
+    namespace fs = std::filesystem;
+    const fs::path rendered = dir / (std::string(name) + ".png");
+    ASSERT_TRUE(writePng(rendered.string().c_str(), 640, 480, pixels));
+    const fs::path golden = fs::path("tests/testdata") / (std::string(name) + ".png");
+    if (std::getenv("HALCYON_UPDATE_GOLDEN") != nullptr) {
+        fs::create_directories(golden.parent_path());
+        fs::copy_file(rendered, golden, fs::copy_options::overwrite_existing);
+    }
+    EXPECT_EQ(readBytes(rendered), readBytes(golden))
+        << name << ": the picture differs from " << golden << " (rendered: " << rendered << ")";
+}
+
 // Writes `description` into `dir`, plays it on the stepped clock (60 frames per second)
 // up to `at` seconds and compares that frame with tests/testdata/NAME.png. The console
 // must stay silent unless `console` is given, which then receives what was written.
@@ -51,15 +67,6 @@ inline void expectGolden(const std::filesystem::path& dir, const std::string& de
     }
     ASSERT_EQ(frame.size(), size_t{640} * 480) << name;
 
-    const fs::path rendered = dir / (std::string(name) + ".png");
-    ASSERT_TRUE(writePng(rendered.string().c_str(), 640, 480, frame.data()));
-    const fs::path golden = fs::path("tests/testdata") / (std::string(name) + ".png");
-    if (std::getenv("HALCYON_UPDATE_GOLDEN") != nullptr) {
-        fs::create_directories(golden.parent_path());
-        fs::copy_file(rendered, golden, fs::copy_options::overwrite_existing);
-    }
-    EXPECT_EQ(readBytes(rendered), readBytes(golden))
-        << name << ": the picture differs from " << golden << " (rendered: " << rendered << ")";
+    expectGoldenFrame(dir, name, frame.data());
 }
-
 }  // namespace golden
