@@ -107,14 +107,28 @@ void BM_Fill(benchmark::State& state) {
 }
 BENCHMARK(BM_Fill)->Unit(benchmark::kMillisecond);
 
+// Runs a benchmark on one build of the rasteriser (skipped where the processor lacks it).
+template <void (*kBenchmark)(benchmark::State&)>
+void onBuild(benchmark::State& state, BoardBuild build) {
+    if (!boardUseBuild(build)) {
+        state.SkipWithError("the processor does not run this build");
+        return;
+    }
+    kBenchmark(state);
+    boardUseBuild(kBoardBuildAutomatic);
+}
+
 // The same fill through the baseline (SSE2) build of the rasteriser, for processors
-// without AVX2.
+// without AVX2, and through the AVX2 build (the default build being AVX-512 where the
+// processor has it).
 void BM_FillBaseline(benchmark::State& state) {
-    boardUseBaselinePath(true);
-    BM_Fill(state);
-    boardUseBaselinePath(false);
+    onBuild<BM_Fill>(state, kBoardBuildBaseline);
 }
 BENCHMARK(BM_FillBaseline)->Unit(benchmark::kMillisecond);
+void BM_FillAvx2(benchmark::State& state) {
+    onBuild<BM_Fill>(state, kBoardBuildAvx2);
+}
+BENCHMARK(BM_FillAvx2)->Unit(benchmark::kMillisecond);
 
 // Set-up: 100,000 triangles of about 10 pixels each, drawn one call per triangle.
 void BM_SmallTriangles(benchmark::State& state) {
@@ -144,6 +158,10 @@ void BM_SmallTriangles(benchmark::State& state) {
         benchmark::Counter(double(drawn) / 1e6, benchmark::Counter::kIsRate);
 }
 BENCHMARK(BM_SmallTriangles)->Unit(benchmark::kMillisecond);
+void BM_SmallTrianglesAvx2(benchmark::State& state) {
+    onBuild<BM_SmallTriangles>(state, kBoardBuildAvx2);
+}
+BENCHMARK(BM_SmallTrianglesAvx2)->Unit(benchmark::kMillisecond);
 
 // The reference scene: 10,000 equilateral triangles of area 3*640*480/10000, random
 // centres and rotations, per-vertex w in [1, 4], one texel per pixel, random colours.
@@ -198,6 +216,10 @@ void BM_ReferenceScene(benchmark::State& state) {
     state.counters["pixels/frame"] = double(boardStats().pixels - before) / double(frames);
 }
 BENCHMARK(BM_ReferenceScene)->Unit(benchmark::kMillisecond);
+void BM_ReferenceSceneAvx2(benchmark::State& state) {
+    onBuild<BM_ReferenceScene>(state, kBoardBuildAvx2);
+}
+BENCHMARK(BM_ReferenceSceneAvx2)->Unit(benchmark::kMillisecond);
 
 // The reference scene on a mip-mapped 256x256 chain (nine levels, mip-mapping NEAREST),
 // the way the engine's textures are drawn; the level is chosen per pixel. Not one of the

@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "glide/board_debug.h"
 #include "glide/board_stats.h"
 #include "glide/glide.h"
 #include "glide/present.h"
@@ -125,8 +126,8 @@ struct Board {
     uint32_t trianglesDrawn = 0;
     BoardStats stats{};
 
-    bool genericOnly = false;        // debug: always run the generic pixel path
-    bool baselineOnly = false;       // debug: never run the AVX2 build of the rasteriser
+    bool genericOnly = false;                       // debug: always run the generic pixel path
+    BoardBuild chosenBuild = kBoardBuildAutomatic;  // debug: the rasteriser build draws use
     bool skipRasterisation = false;  // debug: count triangles, draw and clear nothing
 
     GlidePresentFunction presenter = nullptr;

@@ -10,9 +10,16 @@
 // the current state (both must give identical pixels).
 void boardUseGenericPath(bool on);
 
-// The rasteriser is built twice: for baseline x86-64 (SSE2) and for AVX2, the latter used
-// when the processor has it. With `on`, draws use the baseline build (both must give
-// identical pixels). boardHasAvx2Path() tells whether the processor runs the AVX2 build.
+// The rasteriser is built up to three times: for baseline x86-64 (SSE2), for AVX2 and for
+// AVX-512 (F, BW, DQ, VL); every build must give identical pixels. Automatic picks the widest
+// build the processor runs. boardUseBuild() chooses the build later draws use and returns
+// false (changing nothing) when the processor cannot run it; boardHasBuild() tells.
+enum BoardBuild { kBoardBuildAutomatic, kBoardBuildBaseline, kBoardBuildAvx2, kBoardBuildAvx512 };
+bool boardUseBuild(BoardBuild build);
+bool boardHasBuild(BoardBuild build);
+
+// boardUseBuild(on ? kBoardBuildBaseline : kBoardBuildAutomatic), and
+// boardHasBuild(kBoardBuildAvx2).
 void boardUseBaselinePath(bool on);
 bool boardHasAvx2Path();
 
