@@ -16,6 +16,7 @@
 
 #include "glide/board.h"
 #include "glide/board_debug.h"
+#include "glide/workers.h"
 
 // This file is also compiled a second time, for AVX2, by raster_avx2.cpp; each build keeps
 // its pixel loops in its own namespace and the baseline build's entry points choose one.
@@ -1917,7 +1918,7 @@ void rasterise(const Context& c, const Setup& t) {
         }
         flush(queued);
     }
-    c.board->stats.pixels += written;
+    countPixels(written);
 }
 
 // ---- Key selection ----------------------------------------------------------------------
@@ -2006,14 +2007,24 @@ RasterFunction lookup(uint32_t key) {
     return nullptr;
 }
 
-// The context is rebuilt only when the state record or the drawn buffer changed.
-struct ContextCache {
+// The context is rebuilt only when the state record or the drawn buffer changed. Queued
+// draws keep pointing at theirs, so with workers a change moves on to the next slot of a
+// ring, reused once the workers have finished every draw queued before its last use. The
+// engine changes state every dozen triangles or so: the ring covers about as many changes
+// as the job queue holds, and when the workers lag, a quarter of it is freed at once.
+constexpr int kContextSlots = 512;
+struct ContextSlot {
     BoardState state{};
+    Context context{};
+    uint64_t lastJob = 0;  // jobs queued when the slot was last left
+};
+struct ContextCache {
     uint64_t version = ~uint64_t(0);
     int front = -1;
     uint16_t* color = nullptr;
     bool genericOnly = false;
-    Context context{};
+    int current = 0;
+    ContextSlot slots[kContextSlots];
 };
 
 ContextCache& cache() {
@@ -2027,17 +2038,25 @@ const Context& currentContext() {
     const BoardState& s = bd.state;
     if (cc.front == bd.frame.front && cc.color == bd.frame.color[0] &&
         cc.genericOnly == bd.genericOnly && cc.version == bd.stateVersion) {
-        return cc.context;
+        return cc.slots[cc.current].context;
     }
-    cc.state = s;
+    if (drawingOnWorkers()) {
+        cc.slots[cc.current].lastJob = jobsQueued();
+        cc.current = (cc.current + 1) % kContextSlots;
+        if (!jobsFinished(cc.slots[cc.current].lastJob)) {
+            waitForJobs(cc.slots[(cc.current + kContextSlots / 4) % kContextSlots].lastJob);
+        }
+    }
+    ContextSlot& slot = cc.slots[cc.current];
+    slot.state = s;
     cc.version = bd.stateVersion;
     cc.front = bd.frame.front;
     cc.color = bd.frame.color[0];
     cc.genericOnly = bd.genericOnly;
-    Context& c = cc.context;
+    Context& c = slot.context;
     c = Context{};
     c.board = &bd;
-    c.s = &cc.state;
+    c.s = &slot.state;
     const FrameBuffer& fb = bd.frame;
     c.color = fb.back();
     c.depth = fb.depth;
@@ -2127,6 +2146,17 @@ inline Vertex toVertex(const GrVertex& v) {
     return o;
 }
 
+// Draws rows [y0, y1) of a queued triangle, on a worker thread.
+void rasterBand(const void* context, const void* setup, int y0, int y1) {
+    static_assert(sizeof(Setup) <= kJobPayloadBytes && alignof(Setup) <= 32);
+    const Context& c = *static_cast<const Context*>(context);
+    Setup t;
+    std::memcpy(static_cast<void*>(&t), setup, sizeof t);
+    t.yStart = y0;
+    t.yEnd = y1;
+    c.raster(c, t);
+}
+
 void drawOne(const Context& c, const Vertex& v0, const Vertex& v1, const Vertex& v2) {
     Board& bd = *c.board;
     ++bd.trianglesProcessed;
@@ -2190,7 +2220,11 @@ void drawOne(const Context& c, const Vertex& v0, const Vertex& v1, const Vertex&
         const float threshold = 1.0f / std::sqrt(std::max(gx, gy));
         for (int k = 0; k < 9; ++k) t.lodThreshold[k] = std::ldexp(threshold, c.largeLod + k);
     }
-    c.raster(c, t);
+    if (drawingOnWorkers()) {
+        queueTriangle(&c, &t, sizeof t, t.yStart, t.yEnd, &rasterBand);
+    } else {
+        c.raster(c, t);
+    }
 }
 
 }  // namespace
