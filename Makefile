@@ -54,13 +54,14 @@ asan:
 	  ctest --test-dir $(ASAN) --output-on-failure -j $(JOBS)
 
 # The tests of the code whose threads share data (window and event loop, wave output and
-# music player, the program's threads end to end) under the thread sanitizer.
-TSAN_TARGETS = platform_tests music_tests app_tests halcyon_e2e_tests halcyon
+# music player, the board's drawing workers, the program's threads end to end) under the
+# thread sanitizer.
+TSAN_TARGETS = platform_tests music_tests app_tests glide_tests halcyon_e2e_tests halcyon
 tsan:
 	cmake -S . -B $(TSAN) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DHALCYON_TSAN=ON \
 	  -DHALCYON_BENCH=OFF -DHALCYON_WERROR=$(WERROR) -DHALCYON_REQUIRE_TESTS=ON
 	cmake --build $(TSAN) -j $(JOBS) --target $(TSAN_TARGETS)
-	@for t in platform_tests music_tests app_tests halcyon_e2e_tests; do \
+	@for t in platform_tests music_tests app_tests glide_tests halcyon_e2e_tests; do \
 	  echo "== $$t (thread sanitizer)"; \
 	  TSAN_OPTIONS=halt_on_error=1 $(TSAN)/bin/$$t --gtest_brief=1 || exit 1; \
 	 done

@@ -1,11 +1,18 @@
-// Software board benchmarks, single thread: fill rate, small-triangle set-up, and the
-// reference scene (10,000 textured triangles covering about three screens), the last one
-// also through OpenGL on Mesa's llvmpipe when OSMesa is available, for comparison.
+// Software board benchmarks: fill rate, small-triangle set-up, and the reference scene
+// (10,000 textured triangles covering about three screens), the last one also through
+// OpenGL on Mesa's llvmpipe when OSMesa is available, for comparison.
+//
+// The `workers` argument is the board's drawing threads (boardSetDrawWorkers): 0 draws on
+// the benchmark's own thread; 1 queues to one worker that draws everything (drawing
+// overlaps the caller's set-up); 2 queues to two workers drawing alternate bands of rows.
+// llvmpipe runs LP_NUM_THREADS threads (1 unless the environment says otherwise). Times
+// are wall-clock: with workers, the benchmark's thread does only part of the work.
 #include <benchmark/benchmark.h>
 
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
+#include <string>
 #include <vector>
 
 #include "glide/board_debug.h"
@@ -49,8 +56,10 @@ std::vector<uint16_t> makeTexture() {
 GrTexInfo gTextureInfo;
 std::vector<uint16_t> gTexels;
 
-// The engine's display set-up plus the state of the reference scene.
-void openBoard(bool fog) {
+// The engine's display set-up plus the state of the reference scene, with `workers`
+// drawing threads.
+void openBoard(bool fog, int workers) {
+    boardSetDrawWorkers(workers);
     grGlideInit();
     grSstWinOpen(0, GR_RESOLUTION_640x480, GR_REFRESH_60Hz, GR_COLORFORMAT_ARGB,
                  GR_ORIGIN_UPPER_LEFT, 2, 1);
@@ -90,7 +99,7 @@ void openBoard(bool fog) {
 // Fill: the full screen as two triangles, bilinear 256x256 texture, W test and write,
 // table fog, dither. Pixels per second from the board's own counter.
 void BM_Fill(benchmark::State& state) {
-    openBoard(true);
+    openBoard(true, int(state.range(0)));
     // w rises from 1 (bottom) to 3 (top); about one texel per pixel.
     const GrVertex quad[4] = {boardVertex(0, 0, 255, 220, 200, 0, 3, 0, 0),
                               boardVertex(640, 0, 200, 255, 220, 0, 3, 640, 0),
@@ -100,12 +109,14 @@ void BM_Fill(benchmark::State& state) {
     for (auto _ : state) {
         grBufferClear(0, 0, 0xFFFF);
         grDrawPolygonVertexList(4, quad);
+        grBufferSwap(1);  // waits for the workers
     }
     const uint64_t pixels = boardStats().pixels - before;
     state.counters["Mpixel/s"] =
         benchmark::Counter(double(pixels) / 1e6, benchmark::Counter::kIsRate);
 }
-BENCHMARK(BM_Fill)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Fill)->ArgName("workers")->Arg(0)->Arg(1)->Arg(2)->UseRealTime()->Unit(
+    benchmark::kMillisecond);
 
 // Runs a benchmark on one build of the rasteriser (skipped where the processor lacks it).
 template <void (*kBenchmark)(benchmark::State&)>
@@ -124,15 +135,19 @@ void onBuild(benchmark::State& state, BoardBuild build) {
 void BM_FillBaseline(benchmark::State& state) {
     onBuild<BM_Fill>(state, kBoardBuildBaseline);
 }
-BENCHMARK(BM_FillBaseline)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_FillBaseline)
+    ->ArgName("workers")
+    ->Arg(0)
+    ->UseRealTime()
+    ->Unit(benchmark::kMillisecond);
 void BM_FillAvx2(benchmark::State& state) {
     onBuild<BM_Fill>(state, kBoardBuildAvx2);
 }
-BENCHMARK(BM_FillAvx2)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_FillAvx2)->ArgName("workers")->Arg(0)->UseRealTime()->Unit(benchmark::kMillisecond);
 
 // Set-up: 100,000 triangles of about 10 pixels each, drawn one call per triangle.
 void BM_SmallTriangles(benchmark::State& state) {
-    openBoard(false);
+    openBoard(false, int(state.range(0)));
     constexpr int kCount = 100000;
     std::vector<GrVertex> v;
     v.reserve(kCount * 3);
@@ -152,16 +167,27 @@ void BM_SmallTriangles(benchmark::State& state) {
     for (auto _ : state) {
         grBufferClear(0, 0, 0xFFFF);
         for (int i = 0; i < kCount; ++i) grDrawPolygonVertexList(3, &v[size_t(i) * 3]);
+        grBufferSwap(1);  // waits for the workers
     }
     const uint64_t drawn = boardStats().trianglesDrawn - before;
     state.counters["Mtriangles/s"] =
         benchmark::Counter(double(drawn) / 1e6, benchmark::Counter::kIsRate);
 }
-BENCHMARK(BM_SmallTriangles)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_SmallTriangles)
+    ->ArgName("workers")
+    ->Arg(0)
+    ->Arg(1)
+    ->Arg(2)
+    ->UseRealTime()
+    ->Unit(benchmark::kMillisecond);
 void BM_SmallTrianglesAvx2(benchmark::State& state) {
     onBuild<BM_SmallTriangles>(state, kBoardBuildAvx2);
 }
-BENCHMARK(BM_SmallTrianglesAvx2)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_SmallTrianglesAvx2)
+    ->ArgName("workers")
+    ->Arg(0)
+    ->UseRealTime()
+    ->Unit(benchmark::kMillisecond);
 
 // The reference scene: 10,000 equilateral triangles of area 3*640*480/10000, random
 // centres and rotations, per-vertex w in [1, 4], one texel per pixel, random colours.
@@ -200,7 +226,7 @@ std::vector<SceneVertex> referenceScene() {
 }
 
 void BM_ReferenceScene(benchmark::State& state) {
-    openBoard(false);
+    openBoard(false, int(state.range(0)));
     const std::vector<SceneVertex> scene = referenceScene();
     std::vector<GrVertex> v;
     for (const SceneVertex& s : scene)
@@ -215,17 +241,27 @@ void BM_ReferenceScene(benchmark::State& state) {
     }
     state.counters["pixels/frame"] = double(boardStats().pixels - before) / double(frames);
 }
-BENCHMARK(BM_ReferenceScene)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ReferenceScene)
+    ->ArgName("workers")
+    ->Arg(0)
+    ->Arg(1)
+    ->Arg(2)
+    ->UseRealTime()
+    ->Unit(benchmark::kMillisecond);
 void BM_ReferenceSceneAvx2(benchmark::State& state) {
     onBuild<BM_ReferenceScene>(state, kBoardBuildAvx2);
 }
-BENCHMARK(BM_ReferenceSceneAvx2)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ReferenceSceneAvx2)
+    ->ArgName("workers")
+    ->Arg(0)
+    ->UseRealTime()
+    ->Unit(benchmark::kMillisecond);
 
 // The reference scene on a mip-mapped 256x256 chain (nine levels, mip-mapping NEAREST),
 // the way the engine's textures are drawn; the level is chosen per pixel. Not one of the
 // targets; for comparison with the single-level scene.
 void BM_ReferenceSceneMipmapped(benchmark::State& state) {
-    openBoard(false);
+    openBoard(false, int(state.range(0)));
     static std::vector<uint16_t> chain;
     if (chain.empty()) {
         // Each level samples the one above at even texels.
@@ -255,13 +291,19 @@ void BM_ReferenceSceneMipmapped(benchmark::State& state) {
         grBufferSwap(1);
     }
 }
-BENCHMARK(BM_ReferenceSceneMipmapped)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ReferenceSceneMipmapped)
+    ->ArgName("workers")
+    ->Arg(0)
+    ->Arg(2)
+    ->UseRealTime()
+    ->Unit(benchmark::kMillisecond);
 
 #ifdef HALCYON_HAVE_OSMESA
-// The same scene through OpenGL on Mesa (llvmpipe, one thread): perspective through the
+// The same scene through OpenGL on Mesa (llvmpipe, LP_NUM_THREADS threads, 1 unless the
+// environment sets it; Mesa reads it once per process): perspective through the
 // clip-space w, 16-bit depth, bilinear repeat texture modulated by the vertex colour.
 void BM_ReferenceSceneLlvmpipe(benchmark::State& state) {
-    setenv("LP_NUM_THREADS", "1", 1);
+    setenv("LP_NUM_THREADS", "1", 0);
     OSMesaContext context = OSMesaCreateContextExt(OSMESA_RGBA, 16, 0, 0, nullptr);
     if (context == nullptr) {
         state.SkipWithError("OSMesa context not available");
@@ -273,7 +315,8 @@ void BM_ReferenceSceneLlvmpipe(benchmark::State& state) {
         OSMesaDestroyContext(context);
         return;
     }
-    state.SetLabel(reinterpret_cast<const char*>(glGetString(GL_RENDERER)));
+    state.SetLabel(std::string(reinterpret_cast<const char*>(glGetString(GL_RENDERER))) +
+                   ", LP_NUM_THREADS=" + std::getenv("LP_NUM_THREADS"));
     glViewport(0, 0, kWidth, kHeight);
     glMatrixMode(GL_PROJECTION);
     glLoadIdentity();
@@ -321,7 +364,7 @@ void BM_ReferenceSceneLlvmpipe(benchmark::State& state) {
     glDeleteTextures(1, &texture);
     OSMesaDestroyContext(context);
 }
-BENCHMARK(BM_ReferenceSceneLlvmpipe)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ReferenceSceneLlvmpipe)->UseRealTime()->Unit(benchmark::kMillisecond);
 #endif
 
 }  // namespace

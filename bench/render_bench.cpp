@@ -1,4 +1,5 @@
-// Renderer benchmarks, one thread: a busy scene played through the demo driver.
+// Renderer benchmarks: a busy scene played through the demo driver (the engine on one
+// thread; the board drawing on its workers, see `workers` below).
 //
 // The scene (written to a scratch folder at start): 300 smooth-shaded objects (spheres,
 // tori and ice crystals, 27,720 vertices) in 30 spinning clusters, each object lit by 3
@@ -14,6 +15,9 @@
 // same stretch of the camera path and the same minute of the machine. Both count heap
 // allocations per frame (allocation_counter.cpp). BM_OfflineRender runs the offline
 // renderer as `halcyon-render --no-output` does.
+//
+// The `workers` argument is the board's drawing threads (boardSetDrawWorkers): 0 draws on
+// the engine's thread, 1 on one worker of its own, 2 on two workers splitting the rows.
 //
 // `bench-render --write-scene DIR` writes the scene to DIR and exits, for running the
 // tools on it (halcyon-render --no-output DIR/busy.wrl).
@@ -549,6 +553,7 @@ bool playTimed(benchmark::State& state, FrameTimer& timer) {
 // share `board_ms`, from alternate frames; (d) heap allocations per frame; what a frame
 // holds (summed over both views); the time to load the scene and draw its first frame.
 void BM_RenderFrame(benchmark::State& state) {
+    boardSetDrawWorkers(int(state.range(0)));
     FrameTimer timer;
     timer.alternate = true;
     if (!playTimed(state, timer)) return;
@@ -558,8 +563,16 @@ void BM_RenderFrame(benchmark::State& state) {
     state.counters["board_ms"] = (whole - engine) * 1e3;
     state.counters["pixels/frame"] = double(timer.pixels) / timer.wholeFrames;
     state.counters["load_ms"] = timer.loadSeconds * 1e3;
+    boardSetDrawWorkers(-1);
 }
-BENCHMARK(BM_RenderFrame)->Iterations(kFramePairs)->UseManualTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_RenderFrame)
+    ->ArgName("workers")
+    ->Arg(0)
+    ->Arg(1)
+    ->Arg(2)
+    ->Iterations(kFramePairs)
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond);
 
 // (b) alone: every frame with the board's rasterisation off, one after another (the
 // engine's data then stays in the caches between frames). The run to profile the engine's
@@ -577,6 +590,7 @@ BENCHMARK(BM_EngineOnlyFrame)
 // (e) the offline renderer with no output, as `halcyon-render --no-output --to 12` runs it:
 // frames per second over the whole run, loading included, as the tool reports it.
 void BM_OfflineRender(benchmark::State& state) {
+    boardSetDrawWorkers(int(state.range(0)));
     const std::string& description = busyScene();
     OfflineResult result;
     for (auto _ : state) {
@@ -592,8 +606,16 @@ void BM_OfflineRender(benchmark::State& state) {
     }
     state.counters["frames/s"] = result.framesDrawn / result.seconds;
     state.counters["frames"] = result.framesDrawn;
+    boardSetDrawWorkers(-1);
 }
-BENCHMARK(BM_OfflineRender)->Iterations(1)->UseManualTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_OfflineRender)
+    ->ArgName("workers")
+    ->Arg(0)
+    ->Arg(1)
+    ->Arg(2)
+    ->Iterations(1)
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond);
 
 }  // namespace
 

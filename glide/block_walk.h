@@ -33,6 +33,7 @@
 #include "glide/raster_context.h"
 #include "glide/raster_key.h"
 #include "glide/texel_fetch.h"
+#include "glide/workers.h"
 
 namespace glide {
 namespace {
@@ -392,7 +393,7 @@ void rasterise(const Context& c, const Setup& t) {
 #endif
     }
     if (!vector) walkBlocks(t, [&](const Group& g) { written += runScalar<kPacked>(c, t, g); });
-    c.board->stats.pixels += written;
+    countPixels(written);
 }
 
 }  // namespace

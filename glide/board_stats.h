@@ -13,5 +13,6 @@ struct BoardStats {
     uint64_t swaps;             // grBufferSwap calls
 };
 
-// A copy of the counters as they stand. Call from the drawing thread.
+// A copy of the counters as they stand. Call from the engine's thread (it waits for the
+// board's drawing workers, whose pixel counts are added then).
 BoardStats boardStats();

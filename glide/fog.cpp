@@ -2,12 +2,14 @@
 #include <cmath>
 
 #include "glide/board.h"
+#include "glide/workers.h"
 
 namespace glide {
 
 // The pixel loop looks fog up by the 16-bit W value: entry i = wf >> 10 of the table,
 // interpolated towards entry i + 1 by the next 8 bits (the last entry repeats).
 void rebuildFogLookup() {
+    finishDrawing();  // queued draws read the lookup
     Board& b = board();
     const uint8_t* t = b.state.fogTable;
     for (int wf = 0; wf < 65536; ++wf) {

@@ -17,6 +17,7 @@
 
 #include "glide/board.h"
 #include "glide/board_debug.h"
+#include "glide/workers.h"
 
 #ifndef GLIDE_RASTER_ISA
 #define GLIDE_RASTER_ISA baseline
@@ -48,14 +49,24 @@ RasterFunction lookup(uint32_t key) {
     return nullptr;
 }
 
-// The context is rebuilt only when the state record or the drawn buffer changed.
-struct ContextCache {
+// The context is rebuilt only when the state record or the drawn buffer changed. Queued
+// draws keep pointing at theirs, so with workers a change moves on to the next slot of a
+// ring, reused once the workers have finished every draw queued before its last use. The
+// engine changes state every dozen triangles or so: the ring covers about as many changes
+// as the job queue holds, and when the workers lag, a quarter of it is freed at once.
+constexpr int kContextSlots = 512;
+struct ContextSlot {
     BoardState state{};
+    Context context{};
+    uint64_t lastJob = 0;  // jobs queued when the slot was last left
+};
+struct ContextCache {
     uint64_t version = ~uint64_t(0);
     int front = -1;
     uint16_t* color = nullptr;
     bool genericOnly = false;
-    Context context{};
+    int current = 0;
+    ContextSlot slots[kContextSlots];
 };
 
 ContextCache& cache() {
@@ -69,17 +80,25 @@ const Context& currentContext() {
     const BoardState& s = bd.state;
     if (cc.front == bd.frame.front && cc.color == bd.frame.color[0] &&
         cc.genericOnly == bd.genericOnly && cc.version == bd.stateVersion) {
-        return cc.context;
+        return cc.slots[cc.current].context;
     }
-    cc.state = s;
+    if (drawingOnWorkers()) {
+        cc.slots[cc.current].lastJob = jobsQueued();
+        cc.current = (cc.current + 1) % kContextSlots;
+        if (!jobsFinished(cc.slots[cc.current].lastJob)) {
+            waitForJobs(cc.slots[(cc.current + kContextSlots / 4) % kContextSlots].lastJob);
+        }
+    }
+    ContextSlot& slot = cc.slots[cc.current];
+    slot.state = s;
     cc.version = bd.stateVersion;
     cc.front = bd.frame.front;
     cc.color = bd.frame.color[0];
     cc.genericOnly = bd.genericOnly;
-    Context& c = cc.context;
+    Context& c = slot.context;
     c = Context{};
     c.board = &bd;
-    c.s = &cc.state;
+    c.s = &slot.state;
     const FrameBuffer& fb = bd.frame;
     c.color = fb.back();
     c.depth = fb.depth;

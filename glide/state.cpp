@@ -5,6 +5,7 @@
 
 #include "glide/board.h"
 #include "glide/board_debug.h"
+#include "glide/workers.h"
 
 namespace glide {
 
@@ -94,7 +95,11 @@ void grGlideInit() {
     rebuildFogLookup();
 }
 
-void grGlideShutdown() {}
+// Finishes queued drawing and stops the worker threads; later draws run on the caller's
+// thread until the display is opened again.
+void grGlideShutdown() {
+    stopWorkers();
+}
 
 FxBool grSstQueryHardware(GrHwConfiguration* hw) {
     if (hw == nullptr) return FXFALSE;
@@ -117,6 +122,7 @@ FxBool grSstWinOpen(FxU32, GrScreenResolution_t resolution, GrScreenRefresh_t, G
                     GrOriginLocation_t, int, int) {
     if (resolution != GR_RESOLUTION_640x480) return FXFALSE;
     Board& b = board();
+    finishDrawing();
     ensureAllocated();
     resetState(editState());
     rebuildFogLookup();
@@ -125,6 +131,7 @@ FxBool grSstWinOpen(FxU32, GrScreenResolution_t resolution, GrScreenRefresh_t, G
     std::fill(f.color[0], f.color[0] + plane, uint16_t(0));
     std::fill(f.color[1], f.color[1] + plane, uint16_t(0));
     std::fill(f.depth, f.depth + plane, uint16_t(0xFFFF));
+    startWorkers();
     return FXTRUE;
 }
 
@@ -153,15 +160,21 @@ void grBufferClear(GrColor_t color, GrAlpha_t, FxU16 depth) {
     const int r = int(color >> 16) & 0xFF, g = int(color >> 8) & 0xFF, bl = int(color) & 0xFF;
     const uint16_t pixel = uint16_t(((r >> 3) << 11) | ((g >> 2) << 5) | (bl >> 3));
     const bool clearDepth = s.depthMode != GR_DEPTHBUFFER_DISABLE && s.depthMask;
-    uint16_t* back = f.back();
-    for (int y = s.clipMinY; y < s.clipMaxY; ++y) {
-        if (s.clipMaxX <= s.clipMinX) break;
-        std::fill(back + size_t(y) * f.stride + s.clipMinX,
-                  back + size_t(y) * f.stride + s.clipMaxX, pixel);
-        if (clearDepth) {
-            std::fill(f.depth + size_t(y) * f.stride + s.clipMinX,
-                      f.depth + size_t(y) * f.stride + s.clipMaxX, depth);
-        }
+    ClearRegion region{};
+    region.color = f.back();
+    region.depth = clearDepth ? f.depth : nullptr;
+    region.stride = f.stride;
+    region.minX = s.clipMinX;
+    region.minY = s.clipMinY;
+    region.maxX = s.clipMaxX;
+    region.maxY = s.clipMaxY;
+    region.pixel = pixel;
+    region.depthValue = depth;
+    // With workers, each clears its own bands in turn with the draws around it.
+    if (drawingOnWorkers()) {
+        queueClear(region);
+    } else {
+        clearRows(region, region.minY, region.maxY);
     }
 }
 
@@ -169,6 +182,7 @@ void grBufferSwap(int) {
     Board& b = board();
     FrameBuffer& f = b.frame;
     if (f.color[0] == nullptr) return;
+    finishDrawing();
     f.front ^= 1;
     ++b.stats.swaps;
     if (b.presenter != nullptr) {
@@ -202,6 +216,7 @@ FxBool grLfbReadRegion(GrBuffer_t src, FxU32 x, FxU32 y, FxU32 w, FxU32 h, FxU32
                        void* dst) {
     const FrameBuffer& f = board().frame;
     if (f.color[0] == nullptr || dst == nullptr) return FXFALSE;
+    finishDrawing();
     const uint16_t* buffer = nullptr;
     if (src == GR_BUFFER_FRONTBUFFER) buffer = f.color[f.front];
     if (src == GR_BUFFER_BACKBUFFER) buffer = f.back();
@@ -333,6 +348,7 @@ void grTriStats(FxU32* processed, FxU32* drawn) {
 }
 
 BoardStats boardStats() {
+    finishDrawing();  // the workers' pixel counts
     return board().stats;
 }
 
@@ -357,6 +373,7 @@ int boardStride() {
 const uint16_t* boardBuffer(GrBuffer_t buffer) {
     const FrameBuffer& f = board().frame;
     if (f.color[0] == nullptr) return nullptr;
+    finishDrawing();
     if (buffer == GR_BUFFER_FRONTBUFFER) return f.color[f.front];
     if (buffer == GR_BUFFER_BACKBUFFER) return f.back();
     if (buffer == GR_BUFFER_AUXBUFFER) return f.depth;

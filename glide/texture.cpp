@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "glide/board.h"
+#include "glide/workers.h"
 
 namespace glide {
 
@@ -106,6 +107,7 @@ void refreshExpanded(uint32_t start, uint32_t bytes, GrTextureFormat_t format) {
     const uint32_t lastPage = (start + bytes - 1) / kTexturePageBytes;
     for (uint32_t page = firstPage; page <= lastPage; ++page) {
         if (m.pageFormat[page] == format) continue;
+        finishDrawing();  // queued draws may read the page (cheap after the first time)
         m.pageFormat[page] = int8_t(format);
         ++m.generation;
         const uint32_t base = page * kTexturePageBytes / 2;
@@ -140,6 +142,7 @@ bool prepareQuads(const BoardState& s) {
         s.textureFormat);
     const uint32_t base = s.textureStart / 2;  // texel address of the chain
     uint32_t offset = 0;
+    bool finished = false;
     for (GrLOD_t lod = s.textureLargeLod; lod <= s.textureSmallLod; ++lod) {
         int w = 0, h = 0;
         levelSize(lod, s.textureAspect, w, h);
@@ -165,13 +168,21 @@ bool prepareQuads(const BoardState& s) {
                                                m.expanded[levelFirst + y * lw + x1],
                                                m.expanded[levelFirst + y1 * lw + x],
                                                m.expanded[levelFirst + y1 * lw + x1]};
-                    uint8_t* q = m.quads[at].bytes;
+                    TexelQuad quad;
+                    uint8_t* q = quad.bytes;
                     for (int pair = 0; pair < 2; ++pair) {
                         for (int lane = 0; lane < 4; ++lane) {
                             q[pair * 8 + lane * 2] = uint8_t(texel[pair * 2] >> (16 * lane));
                             q[pair * 8 + lane * 2 + 1] =
                                 uint8_t(texel[pair * 2 + 1] >> (16 * lane));
                         }
+                    }
+                    // Chains that only share a page leave each other's quads as they are,
+                    // so queued draws are waited for only when a quad they may read changes.
+                    if (std::memcmp(m.quads[at].bytes, q, sizeof quad.bytes) != 0) {
+                        if (!finished) finishDrawing();
+                        finished = true;
+                        m.quads[at] = quad;
                     }
                 }
                 levelFirst += uint32_t(lw * lh);
@@ -220,6 +231,8 @@ void grTexDownloadMipMap(GrChipID_t tmu, FxU32 start, FxU32, GrTexInfo* info) {
     const uint64_t bytes = chainTexels(info->smallLod, info->largeLod, info->aspectRatio, false) *
                            texelBytes(info->format);
     if (uint64_t(start) + bytes > kTextureMemoryBytes) return;  // would run past the memory
+    // Queued draws read texture memory.
+    finishDrawing();
     std::memcpy(b.texture.raw.data() + start, info->data, bytes);
     // Mark the pages stale, then expand them in the download's format.
     const uint32_t firstPage = start / kTexturePageBytes;

@@ -16,6 +16,7 @@
 
 #include "glide/board.h"
 #include "glide/raster_context.h"
+#include "glide/workers.h"
 
 namespace glide {
 namespace {
@@ -57,6 +58,17 @@ inline Vertex toVertex(const GrVertex& v) {
     o.tow = limit(v.tmuvtx[0].tow, 131072.0f);
     o.spare = 0.0f;
     return o;
+}
+
+// Draws rows [y0, y1) of a queued triangle, on a worker thread.
+inline void rasterBand(const void* context, const void* setup, int y0, int y1) {
+    static_assert(sizeof(Setup) <= kJobPayloadBytes && alignof(Setup) <= 32);
+    const Context& c = *static_cast<const Context*>(context);
+    Setup t;
+    std::memcpy(static_cast<void*>(&t), setup, sizeof t);
+    t.yStart = y0;
+    t.yEnd = y1;
+    c.raster(c, t);
 }
 
 inline void drawOne(const Context& c, const Vertex& v0, const Vertex& v1, const Vertex& v2) {
@@ -183,7 +195,11 @@ inline void drawOne(const Context& c, const Vertex& v0, const Vertex& v1, const 
             t.lodThreshold[k] = threshold * powerOfTwo(c.largeLod + k - kOowBits);  // exact
         }
     }
-    c.raster(c, t);
+    if (drawingOnWorkers()) {
+        queueTriangle(&c, &t, sizeof t, t.yStart, t.yEnd, &rasterBand);
+    } else {
+        c.raster(c, t);
+    }
 }
 
 }  // namespace
