@@ -30,9 +30,9 @@ void boardSkipRasterisation(bool on);
 
 // Worker threads that draw: 0 draws on the caller's thread; n >= 1 queues draws to n
 // workers, each drawing its own interleaved bands of rows; a negative count returns to
-// the default (HALCYON_BOARD_THREADS, else one worker beside the caller). Overrides
-// HALCYON_BOARD_THREADS; restarts the workers now when the display is open (after finishing queued
-// drawing), otherwise at grSstWinOpen. boardDrawWorkers() tells how many are running.
+// the default (HALCYON_BOARD_THREADS, else two workers). Overrides HALCYON_BOARD_THREADS;
+// restarts the workers now when the display is open (after finishing queued drawing),
+// otherwise at grSstWinOpen. boardDrawWorkers() tells how many are running.
 void boardSetDrawWorkers(int workers);
 int boardDrawWorkers();
 

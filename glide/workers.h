@@ -63,9 +63,9 @@ void finishDrawing();
 void countPixels(uint64_t pixels);
 
 // The number of worker threads the board uses: boardSetDrawWorkers, else
-// HALCYON_BOARD_THREADS (read once) minus one for the caller's thread: 1 draws on the
-// caller's thread, 2 (the default with two or more hardware threads) queues to one worker
-// that draws everything, 3 to two workers splitting the rows.
+// HALCYON_BOARD_THREADS (read once), the threads that draw: 1 draws on the caller's
+// thread, N >= 2 (2 is the default with two or more hardware threads) queues to N workers
+// splitting the rows.
 int configuredWorkers();
 // Starts the configured workers unless running (at board open); stops them (at shutdown,
 // after finishing the queue).
