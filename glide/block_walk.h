@@ -376,8 +376,7 @@ template <uint32_t kPacked>
         for (int x = left; x < right; x += kLinePixels) {
             _mm_prefetch(reinterpret_cast<const char*>(c.color + row + size_t(x)), _MM_HINT_T0);
             if (depth) {
-                _mm_prefetch(reinterpret_cast<const char*>(c.depth + row + size_t(x)),
-                             _MM_HINT_T0);
+                _mm_prefetch(reinterpret_cast<const char*>(c.depth + row + size_t(x)), _MM_HINT_T0);
             }
         }
     }

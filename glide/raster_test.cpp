@@ -491,15 +491,6 @@ TEST_P(Board, WBufferStoresTheFloatingEncodingAndTestsLess) {
 // wrap/clamp pairing and both filters, through every pixel path: the AVX2 loop's bilinear
 // texel quads, its clamp handling, level choice and row-crossing groups must give what the
 // generic loop gives.
-struct XorShift {
-    uint32_t state;
-    float next(float lo, float hi) {
-        state ^= state << 13;
-        state ^= state >> 17;
-        state ^= state << 5;
-        return lo + (hi - lo) * float(state >> 8) * (1.0f / 16777216.0f);
-    }
-};
 
 std::vector<uint16_t> drawMixedScene(bool generic, BoardBuild build) {
     grGlideInit();

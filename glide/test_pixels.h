@@ -1,4 +1,4 @@
-// Reading single pixels back in the board's tests.
+// Reading single pixels back, and random numbers, in the board's tests.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -17,3 +17,14 @@ inline uint16_t pixelAt(int x, int y, GrBuffer_t buffer = GR_BUFFER_BACKBUFFER) 
 inline uint16_t rgb565(int r5, int g6, int b5) {
     return uint16_t(r5 << 11 | g6 << 5 | b5);
 }
+
+// A small repeatable random source (xorshift32) for scenes of random triangles.
+struct XorShift {
+    uint32_t state;
+    float next(float lo, float hi) {
+        state ^= state << 13;
+        state ^= state >> 17;
+        state ^= state << 5;
+        return lo + (hi - lo) * float(state >> 8) * (1.0f / 16777216.0f);
+    }
+};

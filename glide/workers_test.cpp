@@ -12,6 +12,7 @@
 #include "glide/board_stats.h"
 #include "glide/glide.h"
 #include "glide/present.h"
+#include "glide/test_pixels.h"
 #include "glide/testcard.h"
 
 namespace {
@@ -55,16 +56,6 @@ void cover(float grey) {
         grDrawPolygonVertexList(3, v);
     }
 }
-
-struct XorShift {
-    uint32_t state;
-    float next(float lo, float hi) {
-        state ^= state << 13;
-        state ^= state >> 17;
-        state ^= state << 5;
-        return lo + (hi - lo) * float(state >> 8) * (1.0f / 16777216.0f);
-    }
-};
 
 // What a stress frame leaves: the mid-frame read-back, both colour buffers, the depth
 // buffer and the pixels counted.
