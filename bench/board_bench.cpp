@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/bench_random.h"
 #include "glide/board_debug.h"
 #include "glide/board_stats.h"
 #include "glide/glide.h"
@@ -28,18 +29,6 @@
 namespace {
 
 constexpr int kWidth = 640, kHeight = 480;
-
-struct XorShift32 {
-    uint32_t state;
-    uint32_t next() {
-        state ^= state << 13;
-        state ^= state >> 17;
-        state ^= state << 5;
-        return state;
-    }
-    float uniform() { return float(next() >> 8) * (1.0f / 16777216.0f); }  // [0, 1)
-    float range(float lo, float hi) { return lo + (hi - lo) * uniform(); }
-};
 
 // A 256x256 RGB565 texture with some structure, shared by every benchmark.
 std::vector<uint16_t> makeTexture() {

@@ -36,6 +36,7 @@
 
 #include "app/clock.h"
 #include "bench/allocation_counter.h"
+#include "bench/bench_random.h"
 #include "demo/demo.h"
 #include "glide/board_debug.h"
 #include "glide/board_stats.h"
@@ -56,18 +57,6 @@ constexpr int kFramePairs = 360;          // 720 frames: one round of the camera
 constexpr double kOfflineSeconds = 12.0;  // halcyon-render --to 12: 721 frames
 
 // ---- The scene ---------------------------------------------------------------------------
-
-struct XorShift32 {
-    uint32_t state;
-    uint32_t next() {
-        state ^= state << 13;
-        state ^= state >> 17;
-        state ^= state << 5;
-        return state;
-    }
-    float uniform() { return float(next() >> 8) * (1.0f / 16777216.0f); }  // [0, 1)
-    float range(float lo, float hi) { return lo + (hi - lo) * uniform(); }
-};
 
 // Adds a polygon whose front side faces away from `inside` (the corner order is turned
 // round when needed: LightWave's front is clockwise seen from outside).

@@ -358,13 +358,18 @@ void drawDeferredPolygon(View& view, ObjectSlot& slot, Material& material, Polyg
     drawPolygon(view, slot, material, polygon, cls);
 }
 
+void spriteHalfSize(const View& view, const ObjectSlot& slot, const Sprite& sprite, float oow,
+                    float& hx, float& hy) {
+    const float size = sprite.spriteSize * slot.toCamera.scale;
+    hx = size * oow * view.fx;
+    hy = size * oow * view.fy;
+}
+
 void drawSprite(View& view, ObjectSlot& slot, Material& material, const Sprite& sprite) {
     const ViewVertex& v = slot.vertices[sprite.vertexIndex];
     if (!(v.z > view.near && v.z <= view.far)) return;
-    // The size is in object units, like the centre: scaled with the object.
-    const float size = sprite.spriteSize * slot.toCamera.scale;
-    const float hx = size * v.oow * view.fx;
-    const float hy = size * v.oow * view.fy;
+    float hx = 0.0f, hy = 0.0f;
+    spriteHalfSize(view, slot, sprite, v.oow, hx, hy);
     float x0 = v.sx - hx, x1 = v.sx + hx, y0 = v.sy - hy, y1 = v.sy + hy;
     float s0 = 0.0f, s1 = 255.0f, t0 = 0.0f, t1 = 255.0f;
     if (x0 < view.left) {

@@ -38,3 +38,8 @@ void drawDeferredPolygon(View& view, ObjectSlot& slot, Material& material, Polyg
 
 // One sprite of a sprite material (51).
 void drawSprite(View& view, ObjectSlot& slot, Material& material, const Sprite& sprite);
+
+// A sprite's half width and height on screen at depth 1/oow. Its size is in object units,
+// like its centre, so it is scaled with the object.
+void spriteHalfSize(const View& view, const ObjectSlot& slot, const Sprite& sprite, float oow,
+                    float& hx, float& hy);

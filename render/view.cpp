@@ -317,9 +317,8 @@ void View::drawMaterials(ObjectSlot& slot) {
                         continue;
                     const ViewVertex& v = slot.vertices[sprite.vertexIndex];
                     if (!(v.z > near && v.z <= far)) continue;
-                    const float size = sprite.spriteSize * slot.toCamera.scale;
-                    const float hx = size * v.oow * fx;
-                    const float hy = size * v.oow * fy;
+                    float hx = 0.0f, hy = 0.0f;
+                    spriteHalfSize(*this, slot, sprite, v.oow, hx, hy);
                     if (!(left <= v.sx + hx && v.sx - hx <= right && top <= v.sy + hy &&
                           v.sy - hy <= bottom)) {
                         continue;
