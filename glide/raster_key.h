@@ -92,6 +92,9 @@ constexpr auto makeSpecialisedKeys() {
         }
     }
     for (uint8_t fog : {0, 1}) {
+        // Translucent colour with iterated alpha.
+        keys[n++] = pack(Key{kTexNone, kPoint, kColourIter, kAlphaIter, kTestNone, fog,
+                             kBlendSrcAlpha, kDepthLessNoWrite});
         for (uint8_t depth : {kDepthLessWrite, kDepthNone}) {
             keys[n++] = pack(
                 Key{kTexNone, kPoint, kColourLit, kAlphaUnused, kTestNone, fog, kBlendNone, depth});
@@ -161,7 +164,10 @@ uint32_t normalise(const BoardState& s, const Context& c) {
         }
     }
 
-    if (!c.needTexture) {
+    // A texture that only the unused alpha reads (lit colour leaves the alpha combine on
+    // the texture) is not fetched.
+    const bool colourIterated = k.colour == kColourIter || k.colour == kColourLit;
+    if (!c.needTexture || (k.alpha == kAlphaUnused && colourIterated)) {
         k.texture = kTexNone;
         k.filter = kPoint;
     } else if (c.textureValid && c.texture16 && c.tmuPass) {

@@ -9,17 +9,27 @@
 namespace tundra {
 
 // Six inward-facing sides on surfaces Up, West, North, East, South, Down, each with a
-// planar map over the whole side.
+// planar map over the whole cube's side. The ground hides what lies below the horizon, so
+// the four walls stop a little under it and the bottom is only a small square straight
+// down: the view's clear colour, the sky's horizon colour, shows in between. A whole cube
+// would spend a screenful of textured pixels a frame, half of them drawn over.
 LwoWriter skyObject() {
+    constexpr float kWallFoot = -0.08f;   // about 4.5 degrees below the horizon
+    constexpr float kBottomHalf = 0.25f;  // the bottom square's half side
     LwoWriter w;
-    for (int z : {-1, 1}) {
-        for (int y : {-1, 1}) {
-            for (int x : {-1, 1}) w.addPoint(float(x), float(y), float(z));
-        }
+    auto point = [&](float x, float y, float z) { return w.addPoint(x, y, z); };
+    std::vector<int> sides[6];
+    sides[0] = {point(-1, 1, -1), point(1, 1, -1), point(1, 1, 1), point(-1, 1, 1)};
+    // West, North, East, South: each wall from its two top corners down to the foot.
+    const float corners[5][2] = {{-1, -1}, {-1, 1}, {1, 1}, {1, -1}, {-1, -1}};
+    for (int i = 0; i < 4; ++i) {
+        const float* a = corners[i];
+        const float* b = corners[i + 1];
+        sides[1 + i] = {point(a[0], 1, a[1]), point(b[0], 1, b[1]), point(b[0], kWallFoot, b[1]),
+                        point(a[0], kWallFoot, a[1])};
     }
-    // Point index = (z+1)/2*4 + (y+1)/2*2 + (x+1)/2.
-    const std::vector<int> sides[6] = {{2, 3, 7, 6}, {0, 2, 6, 4}, {4, 6, 7, 5},
-                                       {1, 5, 7, 3}, {0, 1, 3, 2}, {0, 4, 5, 1}};
+    const float d = kBottomHalf;
+    sides[5] = {point(-d, -1, -d), point(d, -1, -d), point(d, -1, d), point(-d, -1, d)};
     for (int i = 0; i < 6; ++i) {
         const int s = w.addSurfaceName(kSkyFaces[i].surface);
         const Vector3 c = centroid(w, sides[i]);

@@ -86,7 +86,7 @@ const SkyStyle kNight = {
 static Colour skyColour(const SkyStyle& style, Vector3 d) {
     d.normalize();
     const float e = std::asin(std::clamp(d.y, -1.0f, 1.0f)) / kHalfPi;  // 0 horizon, 1 zenith
-    if (e < 0.0f) return mix(style.horizon, scaledColour(style.horizon, 0.9f), -e * 4.0f);
+    if (e < 0.0f) return style.horizon;  // as the view's clear colour below the walls
 
     const Vector3 sun = unit({-0.94f, -0.02f, 0.34f});
     Vector3 flat{d.x, 0.0f, d.z};
@@ -140,7 +140,8 @@ Image skyTexture(const SkyStyle& style, int face) {
             const float brightness = 90.0f + 130.0f * hashUnit(x, y, starSeed + 1);
             c = plus(c, {brightness, brightness, brightness * 1.05f});
         }
-        const float g = grain(x, y, starSeed + 2, 5.0f);
+        // No grain below the horizon, where the walls end over the view's plain clear colour.
+        const float g = grain(x, y, starSeed + 2, 5.0f) * smoothstep(0.0f, 0.05f, d.y);
         return Colour{c.r + g, c.g + g, c.b + g};
     });
     return image;
