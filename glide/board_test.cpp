@@ -223,6 +223,43 @@ TEST(TextureMemory, DownloadsCopyAtCallTimeAndStayInsideTheMemory) {
     EXPECT_EQ(grTexTextureMemRequired(GR_MIPMAPLEVELMASK_BOTH, &bad), 0u);
 }
 
+// The board keeps a draw's set-up while the state is set again to what it was; texels
+// downloaded under it, in either size, are drawn all the same.
+TEST(TextureMemory, DownloadsUnderAnUnchangedStateAreDrawn) {
+    openPlain();
+    grColorCombine(GR_COMBINE_FUNCTION_SCALE_OTHER, GR_COMBINE_FACTOR_ONE,
+                   GR_COMBINE_LOCAL_CONSTANT, GR_COMBINE_OTHER_TEXTURE, FXFALSE);
+    grTexCombine(GR_TMU0, GR_COMBINE_FUNCTION_LOCAL, GR_COMBINE_FACTOR_ZERO,
+                 GR_COMBINE_FUNCTION_LOCAL_ALPHA, GR_COMBINE_FACTOR_ZERO, FXFALSE, FXFALSE);
+    grTexFilterMode(GR_TMU0, GR_TEXTUREFILTER_BILINEAR, GR_TEXTUREFILTER_BILINEAR);
+    std::vector<uint16_t> texels(64 * 64, 0xF800);
+    GrTexInfo info{GR_LOD_64, GR_LOD_64, GR_ASPECT_1x1, GR_TEXFMT_RGB_565, texels.data()};
+    const GrVertex v[4] = {boardVertex(0, 0, 0, 0, 0), boardVertex(8, 0, 0, 0, 0),
+                           boardVertex(8, 8, 0, 0, 0), boardVertex(0, 8, 0, 0, 0)};
+    auto select = [&] {
+        grTexSource(GR_TMU0, 0, GR_MIPMAPLEVELMASK_BOTH, &info);
+        grTexFilterMode(GR_TMU0, GR_TEXTUREFILTER_BILINEAR, GR_TEXTUREFILTER_BILINEAR);
+    };
+    grTexDownloadMipMap(GR_TMU0, 0, GR_MIPMAPLEVELMASK_BOTH, &info);
+    select();
+    grDrawPolygonVertexList(4, v);
+    EXPECT_EQ(pixelAt(4, 4), 0xF800);
+
+    std::fill(texels.begin(), texels.end(), uint16_t(0x001F));
+    grTexDownloadMipMap(GR_TMU0, 0, GR_MIPMAPLEVELMASK_BOTH, &info);
+    select();  // the same state again
+    grDrawPolygonVertexList(4, v);
+    EXPECT_EQ(pixelAt(4, 4), 0x001F);
+
+    // 8-bit texels over the 16-bit chain, which stays selected: the bytes 0x1F1F read as
+    // 5-6-5.
+    std::vector<uint8_t> bytes(64 * 64 * 2, 0x1F);
+    GrTexInfo wide{GR_LOD_128, GR_LOD_128, GR_ASPECT_2x1, GR_TEXFMT_ALPHA_8, bytes.data()};
+    grTexDownloadMipMap(GR_TMU0, 0, GR_MIPMAPLEVELMASK_BOTH, &wide);
+    grDrawPolygonVertexList(4, v);
+    EXPECT_EQ(pixelAt(4, 4), 0x1F1F);
+}
+
 TEST(Statistics, TriangleCountersAndBoardCounters) {
     openPlain();
     grResetTriStats();

@@ -62,6 +62,7 @@ struct ContextSlot {
 };
 struct ContextCache {
     uint64_t version = ~uint64_t(0);
+    uint64_t textureGeneration = 0;  // the texture memory's when the context was built
     int front = -1;
     uint16_t* color = nullptr;
     bool genericOnly = false;
@@ -78,8 +79,15 @@ const Context& currentContext() {
     Board& bd = board();
     ContextCache& cc = cache();
     const BoardState& s = bd.state;
-    if (cc.front == bd.frame.front && cc.color == bd.frame.color[0] &&
-        cc.genericOnly == bd.genericOnly && cc.version == bd.stateVersion) {
+    const bool sameTarget = cc.front == bd.frame.front && cc.color == bd.frame.color[0] &&
+                            cc.genericOnly == bd.genericOnly;
+    if (sameTarget && cc.version == bd.stateVersion) return cc.slots[cc.current].context;
+    // The engine sets a material's whole state before its polygons, so successive materials
+    // often leave the state as it was: the context stands while the texture memory it read
+    // is unchanged too.
+    if (sameTarget && cc.textureGeneration == bd.texture.generation &&
+        std::memcmp(&cc.slots[cc.current].state, &s, sizeof s) == 0) {
+        cc.version = bd.stateVersion;
         return cc.slots[cc.current].context;
     }
     if (drawingOnWorkers()) {
@@ -163,6 +171,7 @@ const Context& currentContext() {
     c.ditherRedBlue = &dt.redBlue[on][0][0];
     c.ditherGreen = &dt.green[on][0][0];
 
+    cc.textureGeneration = bd.texture.generation;  // after prepareQuads() above
     RasterFunction fn = bd.genericOnly ? nullptr : lookup(normalise(s, c));
     c.specialised = fn != nullptr;
     c.raster = fn != nullptr ? fn : &rasterise<kGenericKey>;

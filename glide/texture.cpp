@@ -2,6 +2,8 @@
 #include <algorithm>
 #include <cstring>
 
+#include <emmintrin.h>
+
 #include "glide/board.h"
 #include "glide/workers.h"
 
@@ -105,21 +107,56 @@ void refreshExpanded(uint32_t start, uint32_t bytes, GrTextureFormat_t format) {
     if (bytes == 0 || !isSixteenBit(format)) return;
     const uint32_t firstPage = start / kTexturePageBytes;
     const uint32_t lastPage = (start + bytes - 1) / kTexturePageBytes;
+    // Selecting a texture checks its pages: usually all are expanded already, which a pass
+    // over 16 pages at a time tells.
+    {
+        const int8_t* formats = m.pageFormat.data();
+        const __m128i wanted = _mm_set1_epi8(int8_t(format));
+        uint32_t page = firstPage;
+        int equal = 0xFFFF;
+        for (; page + 16 <= lastPage + 1 && equal == 0xFFFF; page += 16) {
+            const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(formats + page));
+            equal = _mm_movemask_epi8(_mm_cmpeq_epi8(v, wanted));
+        }
+        bool stale = equal != 0xFFFF;
+        for (; page <= lastPage && !stale; ++page) stale = formats[page] != format;
+        if (!stale) return;
+    }
     for (uint32_t page = firstPage; page <= lastPage; ++page) {
         if (m.pageFormat[page] == format) continue;
         finishDrawing();  // queued draws may read the page (cheap after the first time)
         m.pageFormat[page] = int8_t(format);
         ++m.generation;
         const uint32_t base = page * kTexturePageBytes / 2;
-        const auto* raw = reinterpret_cast<const uint8_t*>(m.raw.data());
-        for (uint32_t i = 0; i < kTexturePageBytes / 2; ++i) {
-            const uint32_t at = (base + i) * 2;
-            m.expanded[base + i] = expandTexel16(format, uint16_t(raw[at] | (raw[at + 1] << 8)));
+        const uint8_t* raw = m.raw.data() + size_t(base) * 2;
+        uint64_t* out = m.expanded.data() + base;
+        // The format chosen once per page, not per texel: a captured picture is downloaded
+        // every frame.
+        auto expandPage = [&](auto expand) {
+            for (uint32_t i = 0; i < kTexturePageBytes / 2; ++i) {
+                out[i] = expand(uint16_t(raw[2 * i] | (raw[2 * i + 1] << 8)));
+            }
+        };
+        if (format == GR_TEXFMT_RGB_565) {
+            expandPage([](uint16_t t) { return expandTexel16(GR_TEXFMT_RGB_565, t); });
+        } else if (format == GR_TEXFMT_ARGB_1555) {
+            expandPage([](uint16_t t) { return expandTexel16(GR_TEXFMT_ARGB_1555, t); });
+        } else {
+            expandPage([format](uint16_t t) { return expandTexel16(format, t); });
         }
     }
 }
 
 namespace {
+
+// A texel's quad (see TexelQuad) from its expanded texel t00, its right neighbour t10, and
+// the two below them, t01 and t11: per row, the two texels' bytes interleaved lane by lane.
+inline __m128i makeQuad(uint64_t t00, uint64_t t10, uint64_t t01, uint64_t t11) {
+    const __m128i left = _mm_set_epi64x(int64_t(t01), int64_t(t00));
+    const __m128i right = _mm_set_epi64x(int64_t(t11), int64_t(t10));
+    // Lanes hold 0..255, so packing to bytes is exact: t00, t01 and t10, t11 as bytes.
+    return _mm_unpacklo_epi8(_mm_packus_epi16(left, left), _mm_packus_epi16(right, right));
+}
 
 // The quads' layout key: everything that places a texel's neighbours (never 0).
 uint64_t quadLayoutKey(const BoardState& s) {
@@ -160,29 +197,29 @@ bool prepareQuads(const BoardState& s) {
                 const uint32_t from = std::max(levelFirst, page * kPageTexels);
                 const uint32_t to =
                     std::min(levelFirst + uint32_t(lw * lh), (page + 1) * kPageTexels);
-                for (uint32_t at = from; at < to; ++at) {
-                    const uint32_t local = at - levelFirst;
-                    const uint32_t x = local % uint32_t(lw), y = local / uint32_t(lw);
-                    const uint32_t x1 = (x + 1) % uint32_t(lw), y1 = (y + 1) % uint32_t(lh);
-                    const uint64_t texel[4] = {m.expanded[levelFirst + y * lw + x],
-                                               m.expanded[levelFirst + y * lw + x1],
-                                               m.expanded[levelFirst + y1 * lw + x],
-                                               m.expanded[levelFirst + y1 * lw + x1]};
-                    TexelQuad quad;
-                    uint8_t* q = quad.bytes;
-                    for (int pair = 0; pair < 2; ++pair) {
-                        for (int lane = 0; lane < 4; ++lane) {
-                            q[pair * 8 + lane * 2] = uint8_t(texel[pair * 2] >> (16 * lane));
-                            q[pair * 8 + lane * 2 + 1] =
-                                uint8_t(texel[pair * 2 + 1] >> (16 * lane));
+                if (from < to) {
+                    uint32_t x = (from - levelFirst) % uint32_t(lw);
+                    uint32_t y = (from - levelFirst) / uint32_t(lw);
+                    for (uint32_t at = from; at < to; ++at) {
+                        const uint32_t x1 = x + 1 == uint32_t(lw) ? 0 : x + 1;
+                        const uint32_t y1 = y + 1 == uint32_t(lh) ? 0 : y + 1;
+                        const uint64_t* row = m.expanded.data() + levelFirst + y * uint32_t(lw);
+                        const uint64_t* below = m.expanded.data() + levelFirst + y1 * uint32_t(lw);
+                        const __m128i quad = makeQuad(row[x], row[x1], below[x], below[x1]);
+                        // Chains that only share a page leave each other's quads as they are,
+                        // so queued draws are waited for only when a quad they may read
+                        // changes.
+                        auto* stored = reinterpret_cast<__m128i*>(m.quads[at].bytes);
+                        if (_mm_movemask_epi8(_mm_cmpeq_epi8(_mm_load_si128(stored), quad)) !=
+                            0xFFFF) {
+                            if (!finished) finishDrawing();
+                            finished = true;
+                            _mm_store_si128(stored, quad);
                         }
-                    }
-                    // Chains that only share a page leave each other's quads as they are,
-                    // so queued draws are waited for only when a quad they may read changes.
-                    if (std::memcmp(m.quads[at].bytes, q, sizeof quad.bytes) != 0) {
-                        if (!finished) finishDrawing();
-                        finished = true;
-                        m.quads[at] = quad;
+                        if (++x == uint32_t(lw)) {
+                            x = 0;
+                            ++y;
+                        }
                     }
                 }
                 levelFirst += uint32_t(lw * lh);
@@ -241,7 +278,10 @@ void grTexDownloadMipMap(GrChipID_t tmu, FxU32 start, FxU32, GrTexInfo* info) {
         b.texture.pageFormat[page] = -1;
         b.texture.quadLayout[page] = 0;
     }
-    ++b.stateVersion;  // a selected chain's quads may need rebuilding before the next draw
+    // A selected chain's quads may need rebuilding before the next draw, even when the state
+    // is set to what it was (an 8-bit download leaves the pages unexpanded).
+    ++b.stateVersion;
+    ++b.texture.generation;
     refreshExpanded(start, uint32_t(bytes), info->format);
     ++b.stats.textureDownloads;
     b.stats.textureBytes += bytes;
