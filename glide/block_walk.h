@@ -173,7 +173,7 @@ template <uint32_t kPacked>
     constexpr bool kGeneric = kPacked == kGenericKey;
     const BoardState& st = *c.s;
     const bool useTexture =
-        k.texture == kRuntime ? (c.needTexture && c.textureValid) : k.texture == kTex16;
+        k.texture == kRuntime ? (c.needTexture && c.textureValid) : k.texture != kTexNone;
     const bool depthTest = k.depth == kRuntime ? c.depthTest : k.depth != kDepthNone;
     const bool depthWrite = k.depth == kRuntime ? c.depthWrite : k.depth == kDepthLessWrite;
     const bool fogOn = k.fog == kRuntime ? c.fogTable : k.fog == 1;
@@ -389,9 +389,10 @@ void rasterise(const Context& c, const Setup& t) {
     uint64_t written = 0;
     prefetchFrame(c, t, k.depth == kRuntime ? c.depthTest || c.depthWrite : k.depth != kDepthNone);
     const bool useTexture =
-        k.texture == kRuntime ? (c.needTexture && c.textureValid) : k.texture == kTex16;
+        k.texture == kRuntime ? (c.needTexture && c.textureValid) : k.texture != kTexNone;
     bool vector = false;
-    if constexpr (!kGeneric) {
+    // 8-bit textures take the per-pixel loop.
+    if constexpr (!kGeneric && k.texture != kTex8) {
 #ifdef GLIDE_RASTER_AVX2
         // Untextured states and textures with one filter: the wide pipeline (the level chosen
         // per pixel when mip-mapped).

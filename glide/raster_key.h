@@ -27,7 +27,8 @@ namespace {
 
 constexpr uint8_t kRuntime = 15;
 
-enum TexturePath : uint8_t { kTexNone = 0, kTex16 = 1 };
+// kTex8: an 8-bit texture, its texels expanded as they are read (the per-pixel loop only).
+enum TexturePath : uint8_t { kTexNone = 0, kTex16 = 1, kTex8 = 2 };
 enum Filter : uint8_t { kPoint = 0, kBilinear = 1 };
 enum ColourOp : uint8_t {
     kColourIter = 0,     // LOCAL, local ITERATED
@@ -88,6 +89,15 @@ constexpr auto makeSpecialisedKeys() {
                     keys[n++] = pack(Key{kTex16, filter, colour, kAlphaModulate, test, fog,
                                          kBlendSrcAlpha, kDepthLessNoWrite});
                 }
+            }
+        }
+    }
+    // Translucent 8-bit textures (alpha maps).
+    for (uint8_t filter : {kPoint, kBilinear}) {
+        for (uint8_t fog : {0, 1}) {
+            for (uint8_t test : {kTestNone, kTestGreater}) {
+                keys[n++] = pack(Key{kTex8, filter, kColourModulate, kAlphaModulate, test, fog,
+                                     kBlendSrcAlpha, kDepthLessNoWrite});
             }
         }
     }
@@ -170,8 +180,8 @@ uint32_t normalise(const BoardState& s, const Context& c) {
     if (!c.needTexture || (k.alpha == kAlphaUnused && colourIterated)) {
         k.texture = kTexNone;
         k.filter = kPoint;
-    } else if (c.textureValid && c.texture16 && c.tmuPass) {
-        k.texture = kTex16;
+    } else if (c.textureValid && c.tmuPass) {
+        k.texture = c.texture16 ? kTex16 : kTex8;
         if (s.minFilter == s.magFilter) {
             k.filter = s.minFilter == GR_TEXTUREFILTER_BILINEAR ? kBilinear : kPoint;
         }

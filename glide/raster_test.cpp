@@ -489,8 +489,8 @@ TEST_P(Board, WBufferStoresTheFloatingEncodingAndTestsLess) {
 
 // Random triangles of every size, on textures of several shapes and mip-map chains with each
 // wrap/clamp pairing and both filters, through every pixel path: the AVX2 loop's bilinear
-// texel quads, its clamp handling, level choice and row-crossing groups must give what the
-// generic loop gives.
+// texel quads, its clamp handling, level choice and row-crossing groups, and the alpha map's
+// per-pixel loop, must give what the generic loop gives.
 
 std::vector<uint16_t> drawMixedScene(bool generic, BoardBuild build) {
     grGlideInit();
@@ -527,11 +527,31 @@ std::vector<uint16_t> drawMixedScene(bool generic, BoardBuild build) {
         GrTexInfo info = chains[i];
         grTexDownloadMipMap(GR_TMU0, address[i], GR_MIPMAPLEVELMASK_BOTH, &info);
     }
+    // And an 8-bit alpha map, 32x32 down to 1x1, drawn translucent.
+    std::vector<uint8_t> alphas(32 * 32 + 16 * 16 + 8 * 8 + 4 * 4 + 2 * 2 + 1);
+    for (size_t i = 0; i < alphas.size(); ++i) alphas[i] = uint8_t(i * 2654435761u >> 11);
+    GrTexInfo alphaMap{GR_LOD_1, GR_LOD_32, GR_ASPECT_1x1, GR_TEXFMT_ALPHA_8, alphas.data()};
+    const FxU32 alphaAddress = address[3] + 2 * FxU32(sizes[3]);
+    grTexDownloadMipMap(GR_TMU0, alphaAddress, GR_MIPMAPLEVELMASK_BOTH, &alphaMap);
     const GrTextureClampMode_t modes[2] = {GR_TEXTURECLAMP_WRAP, GR_TEXTURECLAMP_CLAMP};
     XorShift rng{2024};
     for (int i = 0; i < 600; ++i) {
         GrTexInfo info = chains[i % 4];
-        grTexSource(GR_TMU0, address[i % 4], GR_MIPMAPLEVELMASK_BOTH, &info);
+        const bool translucent = i % 7 == 3;
+        if (translucent) {
+            grTexSource(GR_TMU0, alphaAddress, GR_MIPMAPLEVELMASK_BOTH, &alphaMap);
+            grAlphaCombine(GR_COMBINE_FUNCTION_SCALE_OTHER, GR_COMBINE_FACTOR_LOCAL,
+                           GR_COMBINE_LOCAL_ITERATED, GR_COMBINE_OTHER_TEXTURE, FXFALSE);
+            grAlphaBlendFunction(GR_BLEND_SRC_ALPHA, GR_BLEND_ONE_MINUS_SRC_ALPHA, GR_BLEND_ONE,
+                                 GR_BLEND_ZERO);
+            grDepthMask(FXFALSE);
+            grAlphaTestFunction((i & 8) ? GR_CMP_GREATER : GR_CMP_ALWAYS);
+            if (i == 3) {
+                EXPECT_EQ(boardStateIsSpecialised(), !generic);  // an alpha map's own loop
+            }
+        } else {
+            grTexSource(GR_TMU0, address[i % 4], GR_MIPMAPLEVELMASK_BOTH, &info);
+        }
         grTexClampMode(GR_TMU0, modes[(i >> 2) & 1], modes[(i >> 3) & 1]);
         const GrTextureFilterMode_t filter =
             (i & 16) ? GR_TEXTUREFILTER_POINT_SAMPLED : GR_TEXTUREFILTER_BILINEAR;
@@ -546,6 +566,12 @@ std::vector<uint16_t> drawMixedScene(bool generic, BoardBuild build) {
                                rng.next(-300, 600), rng.next(-300, 600));
         }
         grDrawPolygonVertexList(3, v);
+        if (translucent) {
+            combine::modulated();
+            grAlphaBlendFunction(GR_BLEND_ONE, GR_BLEND_ZERO, GR_BLEND_ONE, GR_BLEND_ZERO);
+            grDepthMask(FXTRUE);
+            grAlphaTestFunction(GR_CMP_ALWAYS);
+        }
         if (i == 300) {
             // Texels rewritten under the selected chain, with no state change between the
             // draws, reach the second draw.
