@@ -391,15 +391,14 @@ void rasterise(const Context& c, const Setup& t) {
     const bool useTexture =
         k.texture == kRuntime ? (c.needTexture && c.textureValid) : k.texture != kTexNone;
     bool vector = false;
-    // 8-bit textures take the per-pixel loop.
-    if constexpr (!kGeneric && k.texture != kTex8) {
+    if constexpr (!kGeneric) {
 #ifdef GLIDE_RASTER_AVX2
         // Untextured states and textures with one filter: the wide pipeline (the level chosen
         // per pixel when mip-mapped).
         vector = !useTexture || c.bilinearMin == c.bilinearMag;
         if (vector) {
             if (c.needLod) {
-                const WideLoop<kPacked, k.texture == kTex16> loop(c, t);
+                const WideLoop<kPacked, k.texture != kTexNone> loop(c, t);
                 walkBlocks(t, [&](const Group& g) { written += loop.run(c, g); });
             } else {
                 const WideLoop<kPacked, false> loop(c, t);
@@ -407,8 +406,9 @@ void rasterise(const Context& c, const Setup& t) {
             }
         }
 #else
-        // Single-level textures and untextured states: the vector pipeline.
-        vector = !useTexture || !c.needLod;
+        // Single-level 16-bit textures and untextured states: the vector pipeline (8-bit
+        // textures take the per-pixel loop).
+        vector = k.texture != kTex8 && (!useTexture || !c.needLod);
         if (vector) {
             const VectorLoop<kPacked> loop(c, t);
             walkBlocks(t, [&](const Group& g) { written += loop.run(c, g); });

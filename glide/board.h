@@ -10,6 +10,8 @@
 #include <cstdint>
 #include <vector>
 
+#include <emmintrin.h>
+
 #include "glide/board_debug.h"
 #include "glide/board_stats.h"
 #include "glide/glide.h"
@@ -103,6 +105,15 @@ struct TexelQuad {
     alignas(16) uint8_t bytes[16];
 };
 
+// The quad of expanded texels t00, its right neighbour t10, and the two below them: per row,
+// the two texels' bytes interleaved lane by lane (lanes hold 0..255, so packing is exact).
+// Static: each instruction-set build of the rasteriser keeps its own copy.
+static inline __m128i makeQuad(uint64_t t00, uint64_t t10, uint64_t t01, uint64_t t11) {
+    const __m128i left = _mm_set_epi64x(int64_t(t01), int64_t(t00));
+    const __m128i right = _mm_set_epi64x(int64_t(t11), int64_t(t10));
+    return _mm_unpacklo_epi8(_mm_packus_epi16(left, left), _mm_packus_epi16(right, right));
+}
+
 struct TextureMemory {
     std::vector<uint8_t> raw;
     std::vector<uint64_t> expanded;    // one per 16-bit texel address
@@ -157,6 +168,8 @@ void rebuildFogLookup();
 uint64_t expandTexel16(GrTextureFormat_t format, uint16_t texel);
 // Expands one 8-bit texel of the given format into lanes.
 uint64_t expandTexel8(GrTextureFormat_t format, uint8_t texel);
+// The 256 expansions of an 8-bit format, by texel value (built once, read-only).
+const uint64_t* expansionTable8(GrTextureFormat_t format);
 bool isSixteenBit(GrTextureFormat_t format);
 // Makes the expanded cache of [start, start + bytes) match `format`.
 void refreshExpanded(uint32_t start, uint32_t bytes, GrTextureFormat_t format);

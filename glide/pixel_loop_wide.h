@@ -217,7 +217,8 @@ struct WideSteps {
 template <uint32_t kPacked, bool kMipmapped>
 struct WideLoop {
     static constexpr Key k = unpack(kPacked);
-    static constexpr bool kTexture = k.texture == kTex16;
+    static constexpr bool kTexture = k.texture == kTex16 || k.texture == kTex8;
+    static constexpr bool kBytes = k.texture == kTex8;  // 8-bit texels, expanded when read
     static constexpr bool kIterRgb = k.colour != kColourDecal;
     static constexpr bool kIterAlpha = k.colour == kColourLit || k.colour == kColourLitTex ||
                                        k.alpha == kAlphaModulate || k.alpha == kAlphaIter;
@@ -371,14 +372,34 @@ struct WideLoop {
                         y = clampWide(ty, heightMask);
                     }
                     _mm256_store_si256(reinterpret_cast<Wide*>(at), address(y, x));
+                    // 8-bit texels have no quads: the neighbours' addresses (wrapping, as the
+                    // quads' do) for building them here.
+                    alignas(32) int32_t next[3][8];
+                    if constexpr (kBytes) {
+                        const Wide one = _mm256_set1_epi32(1);
+                        const Wide x1 = _mm256_and_si256(_mm256_add_epi32(x, one), widthMask);
+                        const Wide y1 = _mm256_and_si256(_mm256_add_epi32(y, one), heightMask);
+                        _mm256_store_si256(reinterpret_cast<Wide*>(next[0]), address(y, x1));
+                        _mm256_store_si256(reinterpret_cast<Wide*>(next[1]), address(y1, x));
+                        _mm256_store_si256(reinterpret_cast<Wide*>(next[2]), address(y1, x1));
+                        readBack(next);
+                    }
                     readBack(at);
                     const TexelQuad* quads = c.quads;
+                    auto quadOf = [&](int i) {
+                        if constexpr (kBytes) {
+                            const uint8_t* b = c.texels8;
+                            const uint64_t* e = c.expand8;
+                            return makeQuad(e[b[at[i]]], e[b[next[0][i]]], e[b[next[1][i]]],
+                                            e[b[next[2][i]]]);
+                        } else {
+                            return _mm_load_si128(
+                                reinterpret_cast<const __m128i*>(quads[at[i]].bytes));
+                        }
+                    };
                     auto quadPair = [&](int a, int b) {
-                        return _mm256_inserti128_si256(
-                            _mm256_castsi128_si256(_mm_load_si128(
-                                reinterpret_cast<const __m128i*>(quads[at[a]].bytes))),
-                            _mm_load_si128(reinterpret_cast<const __m128i*>(quads[at[b]].bytes)),
-                            1);
+                        return _mm256_inserti128_si256(_mm256_castsi128_si256(quadOf(a)), quadOf(b),
+                                                       1);
                     };
                     // Weights: bytes (16 - fs, fs) along s; 16-bit (16 - ft) x4, ft x4 along t.
                     Wide ws =
@@ -414,7 +435,12 @@ struct WideLoop {
                     }
                     _mm256_store_si256(reinterpret_cast<Wide*>(at), address(y, x));
                     readBack(at);
-                    tex = loadLanesWide(c.texels16, at);
+                    if constexpr (kBytes) {
+                        for (int i = 0; i < 8; ++i) at[i] = c.texels8[at[i]];
+                        tex = loadLanesWide(c.expand8, at);
+                    } else {
+                        tex = loadLanesWide(c.texels16, at);
+                    }
                 }
             }
 

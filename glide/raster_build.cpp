@@ -128,6 +128,7 @@ const Context& currentContext() {
         c.texels16 = bd.texture.expanded.data() + s.textureStart / 2;
         if (c.texture16 && prepareQuads(s)) c.quads = bd.texture.quads.data() + s.textureStart / 2;
         c.texels8 = bd.texture.raw.data() + s.textureStart;
+        if (!c.texture16) c.expand8 = expansionTable8(s.textureFormat);
         c.largeLod = s.textureLargeLod;
         // Without mip-mapping only the largest level is used.
         const int smallLod =

@@ -67,6 +67,7 @@ struct Context {
     const uint64_t* texels16;  // expanded texels at the source address
     const TexelQuad* quads;    // bilinear quads at the source address (16-bit formats)
     const uint8_t* texels8;    // raw bytes at the source address
+    const uint64_t* expand8;   // an 8-bit format's expansions by texel value (see board.h)
     int levels;                // levels in the chain
     int largeLod;
     uint32_t levelOffset[9];  // texels from the chain start

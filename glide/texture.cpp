@@ -102,6 +102,19 @@ uint64_t expandTexel8(GrTextureFormat_t format, uint8_t t) {
     }
 }
 
+const uint64_t* expansionTable8(GrTextureFormat_t format) {
+    struct Tables {
+        uint64_t texel[GR_TEXFMT_16BIT][256];
+        Tables() {
+            for (int f = 0; f < GR_TEXFMT_16BIT; ++f) {
+                for (int t = 0; t < 256; ++t) texel[f][t] = expandTexel8(f, uint8_t(t));
+            }
+        }
+    };
+    static const Tables tables;
+    return tables.texel[std::clamp(int(format), 0, GR_TEXFMT_16BIT - 1)];
+}
+
 void refreshExpanded(uint32_t start, uint32_t bytes, GrTextureFormat_t format) {
     TextureMemory& m = board().texture;
     if (bytes == 0 || !isSixteenBit(format)) return;
@@ -148,15 +161,6 @@ void refreshExpanded(uint32_t start, uint32_t bytes, GrTextureFormat_t format) {
 }
 
 namespace {
-
-// A texel's quad (see TexelQuad) from its expanded texel t00, its right neighbour t10, and
-// the two below them, t01 and t11: per row, the two texels' bytes interleaved lane by lane.
-inline __m128i makeQuad(uint64_t t00, uint64_t t10, uint64_t t01, uint64_t t11) {
-    const __m128i left = _mm_set_epi64x(int64_t(t01), int64_t(t00));
-    const __m128i right = _mm_set_epi64x(int64_t(t11), int64_t(t10));
-    // Lanes hold 0..255, so packing to bytes is exact: t00, t01 and t10, t11 as bytes.
-    return _mm_unpacklo_epi8(_mm_packus_epi16(left, left), _mm_packus_epi16(right, right));
-}
 
 // The quads' layout key: everything that places a texel's neighbours (never 0).
 uint64_t quadLayoutKey(const BoardState& s) {
