@@ -126,15 +126,11 @@ struct WideLevels {
     bool nine = false;                                 // the chain has nine levels
     __m256 threshold[9];                               // Setup::lodThreshold in every lane
 
-    // Left unset unless the texture is mip-mapped (set up per run of groups).
+    // Left unset unless the texture is mip-mapped (set up per triangle, from the context's
+    // lanes; lanes past the chain's levels are never picked).
     void setUp(const Context& c, const Setup& t) {
-        alignas(32) int32_t v[5][8] = {};
-        std::fill(std::begin(last), std::end(last), 0);
-        for (int k = 0; k < c.levels; ++k) {
-            const int32_t values[5] = {std::bit_cast<int32_t>(c.levelScale[k]), c.widthMask[k],
-                                       c.heightMask[k], c.widthShift[k], int32_t(c.levelOffset[k])};
-            for (int p = 0; p < 5; ++p) (k < 8 ? v[p][k] : last[p]) = values[p];
-        }
+        const int32_t(&v)[5][8] = c.levelLanes;
+        std::copy(std::begin(c.ninthLevel), std::end(c.ninthLevel), std::begin(last));
         scale = _mm256_load_si256(reinterpret_cast<const Wide*>(v[0]));
         widthMask = _mm256_load_si256(reinterpret_cast<const Wide*>(v[1]));
         heightMask = _mm256_load_si256(reinterpret_cast<const Wide*>(v[2]));

@@ -145,6 +145,9 @@ const Context& currentContext() {
             c.heightMask[i] = h - 1;
             c.levelScale[i] = std::ldexp(1.0f, kOowBits - kTexCoordBits - (s.textureLargeLod + i));
             offset += uint32_t(w * h);
+            const int32_t lanes[5] = {std::bit_cast<int32_t>(c.levelScale[i]), c.widthMask[i],
+                                      c.heightMask[i], c.widthShift[i], int32_t(c.levelOffset[i])};
+            for (int p = 0; p < 5; ++p) (i < 8 ? c.levelLanes[p][i] : c.ninthLevel[p]) = lanes[p];
         }
         c.wrapS = s.clampS == GR_TEXTURECLAMP_WRAP;
         c.wrapT = s.clampT == GR_TEXTURECLAMP_WRAP;

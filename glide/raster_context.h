@@ -77,6 +77,10 @@ struct Context {
     int heightMask[9];
     float
         levelScale[9];  // 2^(8 - lod): s/w and t/w are iterated with 8 fewer fraction bits than 1/w
+    // The same per level, one 32-bit lane each for the wide pipeline (levels 0..7; the
+    // ninth apart): scale (float bits), width mask, height mask, width shift, offset.
+    alignas(32) int32_t levelLanes[5][8];
+    int32_t ninthLevel[5];
     bool wrapS, wrapT;
     bool bilinearMin, bilinearMag;
     bool needLod;  // more than one level, or different filters for min and mag
