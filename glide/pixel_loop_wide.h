@@ -311,9 +311,11 @@ struct WideLoop {
                 if constexpr (kMipmapped) {
                     // The level per pixel: how many of the thresholds above the first its w
                     // reaches (they rise with the level), w being 0 behind the eye.
+                    // Only the thresholds between the triangle's first and last level are
+                    // tested.
                     const __m256 wl = _mm256_and_ps(w, ahead);
-                    Wide level = zero;
-                    for (int l = 1; l < c.levels; ++l) {
+                    Wide level = _mm256_set1_epi32(t.levelFirst);
+                    for (int l = t.levelFirst + 1; l <= t.levelLast; ++l) {
                         level = _mm256_sub_epi32(level, _mm256_castps_si256(_mm256_cmp_ps(
                                                             wl, levels->threshold[l], _CMP_GE_OQ)));
                     }

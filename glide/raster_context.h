@@ -134,6 +134,8 @@ struct Setup {
     // w at or above threshold[k] selects level k; w <= [0] magnifies. In the units of
     // wFromOow() (2^-40 of the true w).
     float lodThreshold[9];
+    // The levels the triangle's pixels can reach: [levelFirst, levelLast] (mip-mapped only).
+    int8_t levelFirst, levelLast;
 };
 
 struct Vertex {

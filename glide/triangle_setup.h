@@ -194,6 +194,25 @@ inline void drawOne(const Context& c, const Vertex& v0, const Vertex& v1, const 
         for (int k = 0; k < 9; ++k) {
             t.lodThreshold[k] = threshold * powerOfTwo(c.largeLod + k - kOowBits);  // exact
         }
+        // A pixel's 1/w lies between its corners', so its w between theirs (the loops' w is
+        // 2^-40 / (1/w)), up to rounding far inside the margin: the levels those reach bound
+        // the pixels'. A corner near or behind the eye leaves every level possible.
+        t.levelFirst = 0;
+        t.levelLast = int8_t(c.levels - 1);
+        const float o0 = p[0]->oow, o1 = p[1]->oow, o2 = p[2]->oow;
+        const float nearest = std::min({o0, o1, o2}), farthest = std::max({o0, o1, o2});
+        if (nearest > 1.0e-6f) {
+            constexpr double kScale = 1.0 / 1099511627776.0;  // 2^-40
+            const double low = kScale / double(farthest) * (1.0 - 1.0e-4);
+            const double high = kScale / double(nearest) * (1.0 + 1.0e-4);
+            int first = 0, last = 0;
+            for (int k = 1; k < c.levels; ++k) {
+                first += low >= double(t.lodThreshold[k]);
+                last += high >= double(t.lodThreshold[k]);
+            }
+            t.levelFirst = int8_t(first);
+            t.levelLast = int8_t(last);
+        }
     }
     if (drawingOnWorkers()) {
         queueTriangle(&c, &t, sizeof t, t.yStart, t.yEnd, &rasterBand);
