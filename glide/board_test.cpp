@@ -35,6 +35,15 @@ void openPlain() {
     grDitherMode(GR_DITHER_DISABLE);
 }
 
+// openPlain(), drawing the texel as it is.
+void openDecal() {
+    openPlain();
+    grColorCombine(GR_COMBINE_FUNCTION_SCALE_OTHER, GR_COMBINE_FACTOR_ONE,
+                   GR_COMBINE_LOCAL_CONSTANT, GR_COMBINE_OTHER_TEXTURE, FXFALSE);
+    grTexCombine(GR_TMU0, GR_COMBINE_FUNCTION_LOCAL, GR_COMBINE_FACTOR_ZERO,
+                 GR_COMBINE_FUNCTION_LOCAL_ALPHA, GR_COMBINE_FACTOR_ZERO, FXFALSE, FXFALSE);
+}
+
 TEST(Fog, TableIndexToWAndGenerators) {
     EXPECT_FLOAT_EQ(guFogTableIndexToW(0), 1.0f);
     EXPECT_FLOAT_EQ(guFogTableIndexToW(4), 2.0f);
@@ -186,11 +195,7 @@ TEST(TextureMemory, SizesOfChainsAndTheMemoryRange) {
 }
 
 TEST(TextureMemory, DownloadsCopyAtCallTimeAndStayInsideTheMemory) {
-    openPlain();
-    grColorCombine(GR_COMBINE_FUNCTION_SCALE_OTHER, GR_COMBINE_FACTOR_ONE,
-                   GR_COMBINE_LOCAL_CONSTANT, GR_COMBINE_OTHER_TEXTURE, FXFALSE);
-    grTexCombine(GR_TMU0, GR_COMBINE_FUNCTION_LOCAL, GR_COMBINE_FACTOR_ZERO,
-                 GR_COMBINE_FUNCTION_LOCAL_ALPHA, GR_COMBINE_FACTOR_ZERO, FXFALSE, FXFALSE);
+    openDecal();
     std::vector<uint16_t> texels(64 * 64, 0xF800);
     GrTexInfo info{GR_LOD_64, GR_LOD_64, GR_ASPECT_1x1, GR_TEXFMT_RGB_565, texels.data()};
     const BoardStats before = boardStats();
@@ -226,11 +231,7 @@ TEST(TextureMemory, DownloadsCopyAtCallTimeAndStayInsideTheMemory) {
 // The board keeps a draw's set-up while the state is set again to what it was; texels
 // downloaded under it, in either size, are drawn all the same.
 TEST(TextureMemory, DownloadsUnderAnUnchangedStateAreDrawn) {
-    openPlain();
-    grColorCombine(GR_COMBINE_FUNCTION_SCALE_OTHER, GR_COMBINE_FACTOR_ONE,
-                   GR_COMBINE_LOCAL_CONSTANT, GR_COMBINE_OTHER_TEXTURE, FXFALSE);
-    grTexCombine(GR_TMU0, GR_COMBINE_FUNCTION_LOCAL, GR_COMBINE_FACTOR_ZERO,
-                 GR_COMBINE_FUNCTION_LOCAL_ALPHA, GR_COMBINE_FACTOR_ZERO, FXFALSE, FXFALSE);
+    openDecal();
     grTexFilterMode(GR_TMU0, GR_TEXTUREFILTER_BILINEAR, GR_TEXTUREFILTER_BILINEAR);
     std::vector<uint16_t> texels(64 * 64, 0xF800);
     GrTexInfo info{GR_LOD_64, GR_LOD_64, GR_ASPECT_1x1, GR_TEXFMT_RGB_565, texels.data()};
