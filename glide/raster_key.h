@@ -27,7 +27,7 @@ namespace {
 
 constexpr uint8_t kRuntime = 15;
 
-// kTex8: an 8-bit texture, its texels expanded as they are read (the per-pixel loop only).
+// kTex8: an 8-bit texture, its texels expanded through a table as they are read.
 enum TexturePath : uint8_t { kTexNone = 0, kTex16 = 1, kTex8 = 2 };
 enum Filter : uint8_t { kPoint = 0, kBilinear = 1 };
 enum ColourOp : uint8_t {

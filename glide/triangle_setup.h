@@ -200,11 +200,11 @@ inline void drawOne(const Context& c, const Vertex& v0, const Vertex& v1, const 
         t.levelFirst = 0;
         t.levelLast = int8_t(c.levels - 1);
         const float o0 = p[0]->oow, o1 = p[1]->oow, o2 = p[2]->oow;
-        const float nearest = std::min({o0, o1, o2}), farthest = std::max({o0, o1, o2});
-        if (nearest > 1.0e-6f) {
+        const float least = std::min({o0, o1, o2}), most = std::max({o0, o1, o2});
+        if (least > 1.0e-6f) {
             constexpr double kScale = 1.0 / 1099511627776.0;  // 2^-40
-            const double low = kScale / double(farthest) * (1.0 - 1.0e-4);
-            const double high = kScale / double(nearest) * (1.0 + 1.0e-4);
+            const double low = kScale / double(most) * (1.0 - 1.0e-4);
+            const double high = kScale / double(least) * (1.0 + 1.0e-4);
             int first = 0, last = 0;
             for (int k = 1; k < c.levels; ++k) {
                 first += low >= double(t.lodThreshold[k]);
