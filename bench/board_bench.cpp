@@ -104,8 +104,17 @@ void BM_Fill(benchmark::State& state) {
     state.counters["Mpixel/s"] =
         benchmark::Counter(double(pixels) / 1e6, benchmark::Counter::kIsRate);
 }
-BENCHMARK(BM_Fill)->ArgName("workers")->Arg(0)->Arg(1)->Arg(2)->UseRealTime()->Unit(
-    benchmark::kMillisecond);
+
+// Registers a benchmark for the given numbers of drawing workers (0: the caller draws),
+// timed in real time.
+template <int... kWorkers>
+void workers(benchmark::internal::Benchmark* b) {
+    b->ArgName("workers");
+    (b->Arg(kWorkers), ...);
+    b->UseRealTime()->Unit(benchmark::kMillisecond);
+}
+
+BENCHMARK(BM_Fill)->Apply(workers<0, 1, 2>);
 
 // Runs a benchmark on one build of the rasteriser (skipped where the processor lacks it).
 template <void (*kBenchmark)(benchmark::State&)>
@@ -124,15 +133,11 @@ void onBuild(benchmark::State& state, BoardBuild build) {
 void BM_FillBaseline(benchmark::State& state) {
     onBuild<BM_Fill>(state, kBoardBuildBaseline);
 }
-BENCHMARK(BM_FillBaseline)
-    ->ArgName("workers")
-    ->Arg(0)
-    ->UseRealTime()
-    ->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_FillBaseline)->Apply(workers<0>);
 void BM_FillAvx2(benchmark::State& state) {
     onBuild<BM_Fill>(state, kBoardBuildAvx2);
 }
-BENCHMARK(BM_FillAvx2)->ArgName("workers")->Arg(0)->UseRealTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_FillAvx2)->Apply(workers<0>);
 
 // Set-up: 100,000 triangles of about 10 pixels each, drawn one call per triangle.
 void BM_SmallTriangles(benchmark::State& state) {
@@ -162,21 +167,11 @@ void BM_SmallTriangles(benchmark::State& state) {
     state.counters["Mtriangles/s"] =
         benchmark::Counter(double(drawn) / 1e6, benchmark::Counter::kIsRate);
 }
-BENCHMARK(BM_SmallTriangles)
-    ->ArgName("workers")
-    ->Arg(0)
-    ->Arg(1)
-    ->Arg(2)
-    ->UseRealTime()
-    ->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_SmallTriangles)->Apply(workers<0, 1, 2>);
 void BM_SmallTrianglesAvx2(benchmark::State& state) {
     onBuild<BM_SmallTriangles>(state, kBoardBuildAvx2);
 }
-BENCHMARK(BM_SmallTrianglesAvx2)
-    ->ArgName("workers")
-    ->Arg(0)
-    ->UseRealTime()
-    ->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_SmallTrianglesAvx2)->Apply(workers<0>);
 
 // The reference scene: 10,000 equilateral triangles of area 3*640*480/10000, random
 // centres and rotations, per-vertex w in [1, 4], one texel per pixel, random colours.
@@ -230,21 +225,11 @@ void BM_ReferenceScene(benchmark::State& state) {
     }
     state.counters["pixels/frame"] = double(boardStats().pixels - before) / double(frames);
 }
-BENCHMARK(BM_ReferenceScene)
-    ->ArgName("workers")
-    ->Arg(0)
-    ->Arg(1)
-    ->Arg(2)
-    ->UseRealTime()
-    ->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ReferenceScene)->Apply(workers<0, 1, 2>);
 void BM_ReferenceSceneAvx2(benchmark::State& state) {
     onBuild<BM_ReferenceScene>(state, kBoardBuildAvx2);
 }
-BENCHMARK(BM_ReferenceSceneAvx2)
-    ->ArgName("workers")
-    ->Arg(0)
-    ->UseRealTime()
-    ->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ReferenceSceneAvx2)->Apply(workers<0>);
 
 // The reference scene on a mip-mapped 256x256 chain (nine levels, mip-mapping NEAREST),
 // the way the engine's textures are drawn; the level is chosen per pixel. Not one of the
@@ -280,12 +265,7 @@ void BM_ReferenceSceneMipmapped(benchmark::State& state) {
         grBufferSwap(1);
     }
 }
-BENCHMARK(BM_ReferenceSceneMipmapped)
-    ->ArgName("workers")
-    ->Arg(0)
-    ->Arg(2)
-    ->UseRealTime()
-    ->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ReferenceSceneMipmapped)->Apply(workers<0, 2>);
 
 #ifdef HALCYON_HAVE_OSMESA
 // The same scene through OpenGL on Mesa (llvmpipe, LP_NUM_THREADS threads, 1 unless the

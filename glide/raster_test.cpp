@@ -498,13 +498,8 @@ std::vector<uint16_t> drawMixedScene(bool generic, BoardBuild build) {
                              GR_ORIGIN_UPPER_LEFT, 2, 1));
     boardUseGenericPath(generic);
     EXPECT_TRUE(boardUseBuild(build));
-    grDepthBufferMode(GR_DEPTHBUFFER_WBUFFER);
-    grDepthBufferFunction(GR_CMP_LESS);
-    grDepthMask(FXTRUE);
+    useEngineDepthAndTextureUnit();
     grDitherMode(GR_DITHER_4x4);
-    grTexCombine(GR_TMU0, GR_COMBINE_FUNCTION_LOCAL, GR_COMBINE_FACTOR_ZERO,
-                 GR_COMBINE_FUNCTION_LOCAL_ALPHA, GR_COMBINE_FACTOR_ZERO, FXFALSE, FXFALSE);
-    grTexMipMapMode(GR_TMU0, GR_MIPMAP_NEAREST, FXFALSE);
     grBufferClear(0x00203040, 0, 0xFFFF);
     combine::modulated();
 

@@ -1,4 +1,5 @@
-// Reading single pixels back, and random numbers, in the board's tests.
+// Reading single pixels back, random numbers and a common depth and texture set-up, in the
+// board's tests.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -16,6 +17,17 @@ inline uint16_t pixelAt(int x, int y, GrBuffer_t buffer = GR_BUFFER_BACKBUFFER) 
 
 inline uint16_t rgb565(int r5, int g6, int b5) {
     return uint16_t(r5 << 11 | g6 << 5 | b5);
+}
+
+// The engine's usual depth and texture unit: W-buffer, less, with writes; texels passed on
+// as they are, the nearest level per pixel.
+inline void useEngineDepthAndTextureUnit() {
+    grDepthBufferMode(GR_DEPTHBUFFER_WBUFFER);
+    grDepthBufferFunction(GR_CMP_LESS);
+    grDepthMask(FXTRUE);
+    grTexCombine(GR_TMU0, GR_COMBINE_FUNCTION_LOCAL, GR_COMBINE_FACTOR_ZERO,
+                 GR_COMBINE_FUNCTION_LOCAL_ALPHA, GR_COMBINE_FACTOR_ZERO, FXFALSE, FXFALSE);
+    grTexMipMapMode(GR_TMU0, GR_MIPMAP_NEAREST, FXFALSE);
 }
 
 // A small repeatable random source (xorshift32) for scenes of random triangles.

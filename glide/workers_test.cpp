@@ -69,12 +69,7 @@ struct Frame {
 Frame stressFrame(int workers) {
     open(workers);
     const uint64_t pixelsBefore = boardStats().pixels;
-    grDepthBufferMode(GR_DEPTHBUFFER_WBUFFER);
-    grDepthBufferFunction(GR_CMP_LESS);
-    grDepthMask(FXTRUE);
-    grTexCombine(GR_TMU0, GR_COMBINE_FUNCTION_LOCAL, GR_COMBINE_FACTOR_ZERO,
-                 GR_COMBINE_FUNCTION_LOCAL_ALPHA, GR_COMBINE_FACTOR_ZERO, FXFALSE, FXFALSE);
-    grTexMipMapMode(GR_TMU0, GR_MIPMAP_NEAREST, FXFALSE);
+    useEngineDepthAndTextureUnit();
     std::vector<uint16_t> texels(64 * 64 + 32 * 32 + 16 * 16);
     GrTexInfo info{GR_LOD_16, GR_LOD_64, GR_ASPECT_1x1, GR_TEXFMT_ARGB_1555, texels.data()};
     XorShift rng{77};
