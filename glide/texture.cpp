@@ -143,19 +143,8 @@ void refreshExpanded(uint32_t start, uint32_t bytes, GrTextureFormat_t format) {
         const uint32_t base = page * kTexturePageBytes / 2;
         const uint8_t* raw = m.raw.data() + size_t(base) * 2;
         uint64_t* out = m.expanded.data() + base;
-        // The format chosen once per page, not per texel: a captured picture is downloaded
-        // every frame.
-        auto expandPage = [&](auto expand) {
-            for (uint32_t i = 0; i < kTexturePageBytes / 2; ++i) {
-                out[i] = expand(uint16_t(raw[2 * i] | (raw[2 * i + 1] << 8)));
-            }
-        };
-        if (format == GR_TEXFMT_RGB_565) {
-            expandPage([](uint16_t t) { return expandTexel16(GR_TEXFMT_RGB_565, t); });
-        } else if (format == GR_TEXFMT_ARGB_1555) {
-            expandPage([](uint16_t t) { return expandTexel16(GR_TEXFMT_ARGB_1555, t); });
-        } else {
-            expandPage([format](uint16_t t) { return expandTexel16(format, t); });
+        for (uint32_t i = 0; i < kTexturePageBytes / 2; ++i) {
+            out[i] = expandTexel16(format, uint16_t(raw[2 * i] | (raw[2 * i + 1] << 8)));
         }
     }
 }
