@@ -394,10 +394,10 @@ void rasterise(const Context& c, const Setup& t) {
     if constexpr (!kGeneric) {
 #ifdef GLIDE_RASTER_AVX2
         // Untextured states and textures with one filter: the wide pipeline (the level chosen
-        // per pixel when mip-mapped).
+        // per pixel when the triangle's pixels can reach more than one).
         vector = !useTexture || c.bilinearMin == c.bilinearMag;
         if (vector) {
-            if (c.needLod) {
+            if (c.needLod && t.levelFirst != t.levelLast) {
                 const WideLoop<kPacked, k.texture != kTexNone> loop(c, t);
                 walkBlocks(t, [&](const Group& g) { written += loop.run(c, g); });
             } else {
@@ -406,9 +406,11 @@ void rasterise(const Context& c, const Setup& t) {
             }
         }
 #else
-        // Single-level 16-bit textures and untextured states: the vector pipeline (8-bit
-        // textures take the per-pixel loop).
-        vector = k.texture != kTex8 && (!useTexture || !c.needLod);
+        // Untextured states and 16-bit textures whose triangle uses one level with one
+        // filter: the vector pipeline (8-bit textures take the per-pixel loop).
+        const bool oneLevel =
+            !c.needLod || (c.bilinearMin == c.bilinearMag && t.levelFirst == t.levelLast);
+        vector = k.texture != kTex8 && (!useTexture || oneLevel);
         if (vector) {
             const VectorLoop<kPacked> loop(c, t);
             walkBlocks(t, [&](const Group& g) { written += loop.run(c, g); });

@@ -75,6 +75,10 @@ struct VectorLoop {
     const LaneConstants<128> lc;
     Ints4 colourStep[kColours][2];  // dx * (0..3), then plus dy: a group's two rows
     Longs4 wideStep[kWides][2];
+    // The one level the triangle uses (the first but for a mip-mapped triangle whose pixels
+    // all reach the same one), and its texels.
+    int level = 0;
+    const uint64_t* texels = nullptr;
     bool bilinear;
 
     VectorLoop(const Context& c, const Setup& t) : lc(c) {
@@ -91,6 +95,10 @@ struct VectorLoop {
                 for (int j = 0; j < 4; ++j)
                     wideStep[i][h][j] = int64_t(d * uint64_t(j) + e * uint64_t(h));
             }
+        }
+        if constexpr (kTexture) {
+            level = c.needLod ? t.levelFirst : 0;
+            texels = c.texels16 + c.levelOffset[level];
         }
         bilinear = c.bilinearMag;
     }
@@ -127,8 +135,9 @@ struct VectorLoop {
             std::memcpy(&bits, &tc, sizeof bits);
             bits &= ahead;
             std::memcpy(&tc, &bits, sizeof bits);
-            const float scale = c.levelScale[0];
-            const int wm = c.widthMask[0], hm = c.heightMask[0], shift = c.widthShift[0];
+            const float scale = c.levelScale[level];
+            const int wm = c.widthMask[level], hm = c.heightMask[level];
+            const int shift = c.widthShift[level];
             const Ints4 none{}, widthMask = none + wm, heightMask = none + hm;
             const int andS = c.wrapS ? wm : -1, andT = c.wrapT ? hm : -1;
             const bool clampAny = !c.wrapS || !c.wrapT;
@@ -180,7 +189,6 @@ struct VectorLoop {
     [[gnu::always_inline]] uint64_t run(const Context& c, const Group& g) const {
         const VectorTables& vt = vectorTables();
         const __m128i zero = lc.zero;
-        const uint64_t* texels = c.texels16;
         const bool ditherOn = c.ditherOn;
         uint64_t written = 0;
         for (int row = 0; row < 2; ++row) {

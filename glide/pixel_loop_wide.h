@@ -123,7 +123,7 @@ inline const WideTables& wideTables() {
 struct WideLevels {
     Wide scale, widthMask, heightMask, shift, offset;  // scale holds float bits
     int32_t last[5];                                   // the ninth level's, same order
-    bool nine = false;                                 // the chain has nine levels
+    bool nine = false;                                 // the triangle can reach the ninth level
     __m256 threshold[9];                               // Setup::lodThreshold in every lane
 
     // Left unset unless the texture is mip-mapped (set up per triangle, from the context's
@@ -136,7 +136,7 @@ struct WideLevels {
         heightMask = _mm256_load_si256(reinterpret_cast<const Wide*>(v[2]));
         shift = _mm256_load_si256(reinterpret_cast<const Wide*>(v[3]));
         offset = _mm256_load_si256(reinterpret_cast<const Wide*>(v[4]));
-        nine = c.levels > 8;
+        nine = t.levelLast == 8;
         for (int k = 0; k < 9; ++k) threshold[k] = _mm256_set1_ps(t.lodThreshold[k]);
     }
 };
@@ -226,6 +226,12 @@ struct WideLoop {
     Wide colourStep[kColours];   // dx * (0..7) per colour
     WideSteps wideStep[kWides];  // the offsets of lanes 0..7 from lane 0, per wide value
     WideLevels levelTable;
+    // Unless the level is chosen per pixel: the one level the triangle uses (the first but
+    // for a mip-mapped triangle whose pixels all reach the same one), and its texels.
+    int level = 0;
+    const TexelQuad* quads = nullptr;
+    const uint64_t* texels16 = nullptr;
+    const uint8_t* texels8 = nullptr;
     bool bilinear;
 
     WideLoop(const Context& c, const Setup& setup) : t(setup), lc(c) {
@@ -250,6 +256,13 @@ struct WideLoop {
 #endif
         }
         if constexpr (kTexture && kMipmapped) levelTable.setUp(c, t);
+        if constexpr (kTexture && !kMipmapped) {
+            level = c.needLod ? t.levelFirst : 0;
+            const uint32_t offset = c.levelOffset[level];
+            if (c.quads != nullptr) quads = c.quads + offset;
+            texels16 = c.texels16 + offset;
+            texels8 = c.texels8 + offset;
+        }
         bilinear = c.bilinearMag;
     }
 
@@ -304,10 +317,10 @@ struct WideLoop {
                 const __m256 tow = toFloatWide(wideValues(g.wide[kIterTow], wideStep[kIterTow]));
                 const __m256 sc = _mm256_and_ps(_mm256_mul_ps(sow, w), ahead);
                 const __m256 tc = _mm256_and_ps(_mm256_mul_ps(tow, w), ahead);
-                __m256 scale = _mm256_set1_ps(c.levelScale[0]);
-                Wide widthMask = _mm256_set1_epi32(c.widthMask[0]);
-                Wide heightMask = _mm256_set1_epi32(c.heightMask[0]);
-                Wide levelShift = _mm256_set1_epi32(c.widthShift[0]), levelOffset = zero;
+                __m256 scale = _mm256_set1_ps(c.levelScale[level]);
+                Wide widthMask = _mm256_set1_epi32(c.widthMask[level]);
+                Wide heightMask = _mm256_set1_epi32(c.heightMask[level]);
+                Wide levelShift = _mm256_set1_epi32(c.widthShift[level]), levelOffset = zero;
                 if constexpr (kMipmapped) {
                     // The level per pixel: how many of the thresholds above the first its w
                     // reaches (they rise with the level), w being 0 behind the eye.
@@ -335,7 +348,7 @@ struct WideLoop {
                 const Wide andS = c.wrapS ? widthMask : none, andT = c.wrapT ? heightMask : none;
                 const bool clampAny = !c.wrapS || !c.wrapT;
                 // Texel address within the chain: level offset, row, column.
-                const __m128i shift = _mm_cvtsi32_si128(c.widthShift[0]);
+                const __m128i shift = _mm_cvtsi32_si128(c.widthShift[level]);
                 auto address = [&](Wide y, Wide x) {
                     if constexpr (kMipmapped) {
                         return _mm256_add_epi32(
@@ -383,16 +396,17 @@ struct WideLoop {
                         readBack(next);
                     }
                     readBack(at);
-                    const TexelQuad* quads = c.quads;
+                    const TexelQuad* quadsAt = kMipmapped ? c.quads : quads;
+                    const uint8_t* bytesAt = kMipmapped ? c.texels8 : texels8;
                     auto quadOf = [&](int i) {
                         if constexpr (kBytes) {
-                            const uint8_t* b = c.texels8;
+                            const uint8_t* b = bytesAt;
                             const uint64_t* e = c.expand8;
                             return makeQuad(e[b[at[i]]], e[b[next[0][i]]], e[b[next[1][i]]],
                                             e[b[next[2][i]]]);
                         } else {
                             return _mm_load_si128(
-                                reinterpret_cast<const __m128i*>(quads[at[i]].bytes));
+                                reinterpret_cast<const __m128i*>(quadsAt[at[i]].bytes));
                         }
                     };
                     auto quadPair = [&](int a, int b) {
@@ -434,10 +448,11 @@ struct WideLoop {
                     _mm256_store_si256(reinterpret_cast<Wide*>(at), address(y, x));
                     readBack(at);
                     if constexpr (kBytes) {
-                        for (int i = 0; i < 8; ++i) at[i] = c.texels8[at[i]];
+                        const uint8_t* b = kMipmapped ? c.texels8 : texels8;
+                        for (int i = 0; i < 8; ++i) at[i] = b[at[i]];
                         tex = loadLanesWide(c.expand8, at);
                     } else {
-                        tex = loadLanesWide(c.texels16, at);
+                        tex = loadLanesWide(kMipmapped ? c.texels16 : texels16, at);
                     }
                 }
             }
