@@ -259,9 +259,12 @@ struct WideLoop {
         if constexpr (kTexture && !kMipmapped) {
             level = c.needLod ? t.levelFirst : 0;
             const uint32_t offset = c.levelOffset[level];
-            if (c.quads != nullptr) quads = c.quads + offset;
-            texels16 = c.texels16 + offset;
-            texels8 = c.texels8 + offset;
+            if constexpr (kBytes) {
+                texels8 = c.texels8 + offset;
+            } else {
+                if (c.quads != nullptr) quads = c.quads + offset;
+                texels16 = c.texels16 + offset;
+            }
         }
         bilinear = c.bilinearMag;
     }
