@@ -227,7 +227,8 @@ struct WideLoop {
     WideSteps wideStep[kWides];  // the offsets of lanes 0..7 from lane 0, per wide value
     WideLevels levelTable;
     // Unless the level is chosen per pixel: the one level the triangle uses (the first but
-    // for a mip-mapped triangle whose pixels all reach the same one), and its texels.
+    // for a mip-mapped triangle whose pixels all reach the same one). The texels are that
+    // level's, or the chain's when the level is chosen per pixel.
     int level = 0;
     const TexelQuad* quads = nullptr;
     const uint64_t* texels16 = nullptr;
@@ -256,9 +257,9 @@ struct WideLoop {
 #endif
         }
         if constexpr (kTexture && kMipmapped) levelTable.setUp(c, t);
-        if constexpr (kTexture && !kMipmapped) {
-            level = c.needLod ? t.levelFirst : 0;
-            const uint32_t offset = c.levelOffset[level];
+        if constexpr (kTexture) {
+            if constexpr (!kMipmapped) level = c.needLod ? t.levelFirst : 0;
+            const uint32_t offset = kMipmapped ? 0 : c.levelOffset[level];
             if constexpr (kBytes) {
                 texels8 = c.texels8 + offset;
             } else {
@@ -399,17 +400,15 @@ struct WideLoop {
                         readBack(next);
                     }
                     readBack(at);
-                    const TexelQuad* quadsAt = kMipmapped ? c.quads : quads;
-                    const uint8_t* bytesAt = kMipmapped ? c.texels8 : texels8;
                     auto quadOf = [&](int i) {
                         if constexpr (kBytes) {
-                            const uint8_t* b = bytesAt;
+                            const uint8_t* b = texels8;
                             const uint64_t* e = c.expand8;
                             return makeQuad(e[b[at[i]]], e[b[next[0][i]]], e[b[next[1][i]]],
                                             e[b[next[2][i]]]);
                         } else {
                             return _mm_load_si128(
-                                reinterpret_cast<const __m128i*>(quadsAt[at[i]].bytes));
+                                reinterpret_cast<const __m128i*>(quads[at[i]].bytes));
                         }
                     };
                     auto quadPair = [&](int a, int b) {
@@ -451,11 +450,10 @@ struct WideLoop {
                     _mm256_store_si256(reinterpret_cast<Wide*>(at), address(y, x));
                     readBack(at);
                     if constexpr (kBytes) {
-                        const uint8_t* b = kMipmapped ? c.texels8 : texels8;
-                        for (int i = 0; i < 8; ++i) at[i] = b[at[i]];
+                        for (int i = 0; i < 8; ++i) at[i] = texels8[at[i]];
                         tex = loadLanesWide(c.expand8, at);
                     } else {
-                        tex = loadLanesWide(kMipmapped ? c.texels16 : texels16, at);
+                        tex = loadLanesWide(texels16, at);
                     }
                 }
             }
